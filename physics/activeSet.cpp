@@ -1,0 +1,7 @@
+#include "app/editorState.h"
+
+namespace tumbla {
+
+void editorState::activateBodies() {}
+
+}  // namespace tumbla

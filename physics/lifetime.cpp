@@ -1,0 +1,111 @@
+// Creation and deferred freeing of entities. A removed entity may still be
+// named by the active lists, old bodies or the editor's reference fields for
+// the rest of the frame, so removal only retires it; collectGarbage frees
+// retired entities once the active lists have been rebuilt, keeping those
+// that a reference field still names (and the balls such a link names).
+#include <algorithm>
+
+#include "app/editorState.h"
+
+namespace tumbla {
+
+const char* kindName(entityKind kind) {
+    switch (kind) {
+        case entityKind::normal: return "normal";
+        case entityKind::background: return "background";
+        case entityKind::damaging: return "damaging";
+        case entityKind::stop: return "stop";
+        case entityKind::virtualLink: return "virtual";
+    }
+    return "normal";
+}
+
+ball* editorState::newBall() {
+    ball* b = new ball;
+    b->prevX = io.randomInt(0, 800);
+    b->prevY = io.randomInt(0, 600);
+    b->x = b->prevX;
+    b->y = b->prevY;
+    for (int& c : b->colour) c = io.randomInt(0, 255);
+    return b;
+}
+
+link* editorState::newLink() {
+    link* l = new link;
+    for (int& c : l->colour) c = io.randomInt(0, 255);
+    return l;
+}
+
+tension* editorState::newTension() { return new tension; }
+
+void editorState::retire(ball* b) {
+    if (b->dead) return;
+    b->dead = true;
+    deadBalls.push_back(b);
+}
+
+void editorState::retire(link* l) {
+    if (l->dead) return;
+    l->dead = true;
+    deadLinks.push_back(l);
+}
+
+void editorState::retire(tension* t) {
+    if (t->dead) return;
+    t->dead = true;
+    deadTensions.push_back(t);
+}
+
+void editorState::retireDerived() {
+    deadBodies.insert(deadBodies.end(), bodies.begin(), bodies.end());
+    deadPairs.insert(deadPairs.end(), bodyPairs.begin(), bodyPairs.end());
+    deadClusters.insert(deadClusters.end(), clusters.begin(), clusters.end());
+    bodies.clear();
+    bodyPairs.clear();
+    clusters.clear();
+}
+
+namespace {
+
+// Frees every element of the list except those the keep test holds on to.
+template <typename T, typename Keep>
+void freeUnless(std::vector<T*>& list, Keep keep) {
+    std::size_t kept = 0;
+    for (T* e : list) {
+        if (keep(e))
+            list[kept++] = e;
+        else
+            delete e;
+    }
+    list.resize(kept);
+}
+
+}  // namespace
+
+void editorState::collectGarbage() {
+    // Derived records: the active lists were just rebuilt from the current
+    // bodies and pairs, and a live ball always names a current body.
+    for (body* b : deadBodies) delete b;
+    for (bodyPair* p : deadPairs) delete p;
+    for (cluster* c : deadClusters) delete c;
+    deadBodies.clear();
+    deadPairs.clear();
+    deadClusters.clear();
+    for (ball* b : deadBalls) b->body = nullptr;
+
+    link* keptLinks[2] = {selectedLink, hoverLink};
+    auto linkKept = [&](link* l) { return l == keptLinks[0] || l == keptLinks[1]; };
+    auto ballKept = [&](ball* b) {
+        if (b == mainBall || b == selectedBall || b == hoverBall || b == heldBall ||
+            b == linkEnds[0] || b == linkEnds[1])
+            return true;
+        for (link* l : keptLinks)
+            if (l && l->dead && (l->ballA == b || l->ballB == b)) return true;
+        return false;
+    };
+    freeUnless(deadTensions, [](tension*) { return false; });
+    freeUnless(deadLinks, linkKept);
+    freeUnless(deadBalls, ballKept);
+}
+
+}  // namespace tumbla
