@@ -1,12 +1,111 @@
+// Drawing the figure: active balls and links in size order, the main ball
+// on top, colours by kind, selection, hover and the animated palette.
+#include <algorithm>
+#include <cmath>
+
 #include "app/editorState.h"
+#include "editing/view.h"
+#include "physics/geometry.h"
 
 namespace tumbla {
 
-void editorState::drawFigure() {}
-void ball::drawBall() {}
-void link::drawLink() {}
-void drawItem::setKey() {}
-int drawItem::compare(const drawItem&) const { return -1; }
-void drawItem::draw() {}
+namespace {
+
+constexpr double ballImageScale = 0.006756756920367479;   // single-precision 1/148
+constexpr double linkLengthScale = 0.0024999999441206455;  // single-precision 0.0025
+constexpr double linkWidthScale = 0.019999999552965164;    // single-precision 0.02
+constexpr double translucent = 0.5;
+constexpr double virtualLinkWidth = 7.0;
+constexpr double angleFold = 45.0;
+
+void setPaletteColour(platform& io, const int (&row)[3]) { io.setColour(row[0], row[1], row[2]); }
+
+// Ascending by key and stable, so equal keys keep their list order: what a
+// pass that exchanges neighbours only when the first compares greater
+// gives. A key that is not a number sorts after all others, keeping the
+// order strict.
+bool drawsBefore(const drawItem& a, const drawItem& b) {
+    if (std::isnan(a.sortKey)) return false;
+    return a.sortKey < b.sortKey || std::isnan(b.sortKey);
+}
+
+}  // namespace
+
+void editorState::drawFigure() {
+    drawList.clear();
+    for (ball* b : activeBalls)
+        if (b != mainBall) drawList.push_back(drawItem{b, nullptr, 0.0});
+    for (link* l : activeLinks) drawList.push_back(drawItem{nullptr, l, 0.0});
+    for (drawItem& item : drawList) item.setKey();
+    std::stable_sort(drawList.begin(), drawList.end(), drawsBefore);
+    // The main ball comes last, drawn wherever it is, active or not.
+    drawList.push_back(drawItem{mainBall, nullptr, 0.0});
+    for (drawItem& item : drawList) item.draw();
+}
+
+void ball::drawBall() {
+    if (!owner) return;
+    editorState& editor = *owner;
+    platform& io = editor.io;
+    project();
+    // Later rules override earlier ones.
+    io.setColour(255, 255, 255);
+    if (kind == entityKind::damaging) io.setColour(255, 0, 0);
+    if (kind == entityKind::background) io.setAlpha(translucent);
+    if (this == editor.mainBall) setPaletteColour(io, editor.paletteColours[0]);
+    if (this == editor.selectedBall || this == editor.hoverBall) io.setColour(255, 255, 0);
+    io.setScale(ballImageScale * screenRadius, ballImageScale * screenRadius);
+    io.drawImage(editor.ballImage, screenX, screenY);
+    io.setScale(1, 1);
+    io.setAlpha(1.0);
+}
+
+void link::drawLink() {
+    if (!owner || !ballA || !ballB) return;
+    editorState& editor = *owner;
+    platform& io = editor.io;
+    io.setColour(255, 255, 255);
+    if (kind == entityKind::damaging) io.setColour(255, 0, 0);
+    if (kind == entityKind::background) io.setAlpha(translucent);
+    if (kind == entityKind::stop) setPaletteColour(io, editor.paletteColours[1]);
+    if (kind == entityKind::virtualLink) {
+        io.setColour(0, 255, 255);
+        io.setAlpha(translucent);
+        width = virtualLinkWidth;  // kept: the pointer's hit test uses it from now on
+    }
+    if (this == editor.selectedLink || this == editor.hoverLink) io.setColour(255, 255, 0);
+
+    const double height = editor.displayHeight;
+    const double ax = worldToScreenX(ballA->x, editor.viewCentreX, editor.zoom, editor.drawAreaWidth);
+    const double ay = worldToScreenY(ballA->y, editor.viewCentreY, editor.zoom, height);
+    const double bx = worldToScreenX(ballB->x, editor.viewCentreX, editor.zoom, editor.drawAreaWidth);
+    const double by = worldToScreenY(ballB->y, editor.viewCentreY, editor.zoom, height);
+    double dx = bx - ax;
+    const double dy = by - ay;
+    const double length = std::sqrt(dx * dx + dy * dy);
+    dx = nearZeroGuard(dx);
+    // The image's long axis follows the link; steep links turn half a turn,
+    // so a vertical link is always drawn at -90 degrees.
+    double angle = std::atan(dy / dx) * degreesPerRadian;
+    if (angle > angleFold) angle = angle - 180;
+    io.setRotation(angle);
+    io.setScale(linkLengthScale * length, linkWidthScale * (width / 2) * editor.zoom);
+    io.drawImage(editor.linkImage, (ax + bx) / 2, (ay + by) / 2);
+    io.setScale(1, 1);
+    io.setRotation(0);
+    io.setAlpha(1.0);
+}
+
+void drawItem::setKey() {
+    if (ball) sortKey = ball->radius;
+    if (link) sortKey = link->width;
+}
+
+int drawItem::compare(const drawItem& other) const { return sortKey <= other.sortKey ? -1 : 1; }
+
+void drawItem::draw() {
+    if (ball) ball->drawBall();
+    else if (link) link->drawLink();
+}
 
 }  // namespace tumbla
