@@ -7,7 +7,7 @@ packages=(
   libsdl2-dev libgl-dev libgl1-mesa-dri libpng-dev libfreetype-dev
   libgtest-dev libbenchmark-dev
   ttf-bitstream-vera fonts-dejavu-core zenity
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick libx11-dev
 )
 missing=()
 for p in "${packages[@]}"; do
