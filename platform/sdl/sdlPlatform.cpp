@@ -41,9 +41,6 @@ std::uint8_t toByte(double unit) {
     return static_cast<std::uint8_t>(std::lround(std::clamp(unit, 0.0, 1.0) * 255.0));
 }
 
-bool validKey(int code) { return code >= 0 && code < keyCodeCount; }
-bool validButton(int button) { return button >= 1 && button <= 3; }
-
 const quadPoint wholeTexture[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
 }  // namespace
@@ -327,6 +324,8 @@ void sdlPlatform::showMessage(const std::string& caption, const std::string& tex
 // ---- Input ----------------------------------------------------------------
 
 void sdlPlatform::pumpEvents() {
+    keyboard.beginBatch();
+    mouse.beginBatch();
     SDL_Event event;
     while (SDL_PollEvent(&event)) handleEvent(event);
 }
@@ -342,13 +341,10 @@ void sdlPlatform::handleEvent(const SDL_Event& event) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const int code = virtualKeyCode(event.key.keysym.sym);
-        if (!validKey(code)) break;
-        if (event.type == SDL_KEYUP) {
-            keys[code] = false;
-        } else if (event.key.repeat == 0) {
-            keys[code] = true;
-            ++hits[code];
-        }
+        if (event.type == SDL_KEYUP)
+            keyboard.release(code);
+        else if (event.key.repeat == 0)  // auto-repeat is not a press
+            keyboard.press(code);
         break;
     }
     case SDL_MOUSEMOTION:
@@ -360,9 +356,10 @@ void sdlPlatform::handleEvent(const SDL_Event& event) {
         pointerX = event.button.x;
         pointerY = event.button.y;
         const int button = editorButton(event.button.button);
-        if (!validButton(button)) break;
-        buttons[button] = event.type == SDL_MOUSEBUTTONDOWN;
-        if (buttons[button]) ++clicks[button];
+        if (event.type == SDL_MOUSEBUTTONDOWN)
+            mouse.press(button);
+        else
+            mouse.release(button);
         break;
     }
     default:
@@ -370,32 +367,15 @@ void sdlPlatform::handleEvent(const SDL_Event& event) {
     }
 }
 
-bool sdlPlatform::keyDown(int code) { return validKey(code) && keys[code]; }
-
-int sdlPlatform::keyHits(int code) {
-    if (!validKey(code)) return 0;
-    return std::exchange(hits[code], 0);
-}
-
-void sdlPlatform::flushKeys() {
-    std::fill(std::begin(keys), std::end(keys), false);
-    std::fill(std::begin(hits), std::end(hits), 0);
-}
-
-bool sdlPlatform::mouseDown(int button) { return validButton(button) && buttons[button]; }
-
-int sdlPlatform::mouseHits(int button) {
-    if (!validButton(button)) return 0;
-    return std::exchange(clicks[button], 0);
-}
-
+bool sdlPlatform::keyDown(int code) { return keyboard.isHeld(code); }
+int sdlPlatform::keyHits(int code) { return keyboard.takeHits(code); }
+void sdlPlatform::flushKeys() { keyboard.flush(); }
+bool sdlPlatform::mouseDown(int button) { return button >= 1 && mouse.isHeld(button); }
+int sdlPlatform::mouseHits(int button) { return button >= 1 ? mouse.takeHits(button) : 0; }
 int sdlPlatform::mouseX() { return pointerX; }
 int sdlPlatform::mouseY() { return pointerY; }
 
-void sdlPlatform::flushMouse() {
-    std::fill(std::begin(buttons), std::end(buttons), false);
-    std::fill(std::begin(clicks), std::end(clicks), 0);
-}
+void sdlPlatform::flushMouse() { mouse.flush(); }
 
 bool sdlPlatform::quitRequested() { return std::exchange(quit, false); }
 

@@ -14,6 +14,7 @@
 #include "platform/random.h"
 #include "platform/sdl/glFunctions.h"
 #include "platform/sdl/glyphAtlas.h"
+#include "platform/sdl/pressState.h"
 #include "platform/sdl/quadBatch.h"
 
 namespace tumbla {
@@ -110,10 +111,8 @@ private:
     int red = 255, green = 255, blue = 255;
     double alpha = 1, rotation = 0, scaleX = 1, scaleY = 1, lineWidth = 1;
 
-    bool keys[keyCodeCount] = {};
-    int hits[keyCodeCount] = {};
-    bool buttons[4] = {};
-    int clicks[4] = {};
+    pressState<keyCodeCount> keyboard;
+    pressState<4> mouse;  // buttons 1 left, 2 right, 3 middle
     int pointerX = 0, pointerY = 0;
     bool quit = false;
     randomGenerator random;

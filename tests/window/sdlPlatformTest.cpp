@@ -374,6 +374,25 @@ TEST_F(windowPlatform, mouseButtonsAndPointer) {
     EXPECT_FALSE(io->mouseDown(2));
 }
 
+// A tap shorter than a frame (down and up between two frames) still reads
+// as held for one frame, so the toolbar, which polls "held", sees it.
+TEST_F(windowPlatform, tapWithinOneFrameReadsAsHeldForThatFrame) {
+    io->flushKeys();
+    io->flushMouse();
+    push(keyEvent(SDL_KEYDOWN, SDLK_SPACE, 0));
+    push(keyEvent(SDL_KEYUP, SDLK_SPACE, 0));
+    push(buttonEvent(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 901, 537));
+    push(buttonEvent(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 901, 537));
+    io->present();
+    EXPECT_TRUE(io->keyDown(keySpace));
+    EXPECT_TRUE(io->mouseDown(1));
+    EXPECT_EQ(io->mouseHits(1), 1);
+    io->present();
+    EXPECT_FALSE(io->keyDown(keySpace));
+    EXPECT_FALSE(io->mouseDown(1));
+    EXPECT_EQ(io->keyHits(keySpace), 1);
+}
+
 TEST_F(windowPlatform, closingTheWindowRequestsQuitOnce) {
     EXPECT_FALSE(io->quitRequested());
     SDL_Event e{};

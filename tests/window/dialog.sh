@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Opening a figure through the file dialog on a real window: "Open" shows
+# the dialog program, the chosen file (a name with a space and a ";") is
+# read and named in the caption; a cancelled dialog leaves the editor as it
+# was and running.
+source "$(dirname "$0")/windowTest.bash"
+underXvfb "$@"
+command -v zenity > /dev/null || fail "zenity is missing: run scripts/setup.sh"
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+mkdir -p "$WORK/figs"
+figure="$WORK/figs/two balls;x.fig"
+cp "$root/tests/fixtures/twoBalls.fig" "$figure"
+
+# waitForDialog: sets dlg to the open dialog's window, within 20 s.
+waitForDialog() {
+    dlg=""
+    for _ in $(seq 200); do
+        dlg=$(xwininfo -root -tree | awk '/"Open file:": / { print $1; exit }')
+        [ -n "$dlg" ] && return 0
+        sleep 0.1
+    done
+    fail "no file dialog within 20 s"
+}
+
+waitForDialogToClose() {
+    for _ in $(seq 100); do
+        xwininfo -root -tree | grep -q '"Open file:": ' || return 0
+        sleep 0.1
+    done
+    fail "the file dialog is still open after 10 s"
+}
+
+clickOpen() {
+    xdotool windowfocus --sync "$wid"
+    xdotool mousemove --window "$wid" 901 537 click 1
+}
+
+startEditor "$BUILD/tumbla"
+waitForWindow
+xdotool windowfocus --sync "$wid"
+xdotool key space
+shotUntil 5 140 300 "120 120 120"
+
+clickOpen
+waitForDialog
+xdotool windowfocus --sync "$dlg"
+xdotool key ctrl+l
+xdotool type --delay 5 "$figure"
+xdotool key Return
+waitForDialogToClose
+expected="Tumbla Editor 55 - $figure"
+for _ in $(seq 50); do
+    [ "$(xdotool getwindowname "$wid")" = "$expected" ] && break
+    sleep 0.1
+done
+[ "$(xdotool getwindowname "$wid")" = "$expected" ] || fail "caption after Open is \"$(xdotool getwindowname "$wid")\""
+
+clickOpen
+waitForDialog
+xdotool windowfocus --sync "$dlg"
+xdotool key Escape
+waitForDialogToClose
+sleep 0.3
+kill -0 "$editorPid" 2> /dev/null || fail "the editor ended after a cancelled dialog"
+[ "$(xdotool getwindowname "$wid")" = "$expected" ] || fail "a cancelled Open changed the caption"
+
+xdotool windowfocus --sync "$wid"
+xdotool keydown Escape
+waitForExit 5
+xdotool keyup Escape 2> /dev/null || true
+[ "$status" -eq 0 ] || fail "Escape ended the editor with status $status"
+echo "dialog: ok"
