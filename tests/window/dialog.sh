@@ -2,7 +2,8 @@
 # Opening a figure through the file dialog on a real window: "Open" shows
 # the dialog program, the chosen file (a name with a space and a ";") is
 # read and named in the caption; a cancelled dialog leaves the editor as it
-# was and running.
+# was and running; with no dialog program installed, a message says what
+# to install and the editor goes on.
 source "$(dirname "$0")/windowTest.bash"
 underXvfb "$@"
 command -v zenity > /dev/null || fail "zenity is missing: run scripts/setup.sh"
@@ -65,6 +66,35 @@ sleep 0.3
 kill -0 "$editorPid" 2> /dev/null || fail "the editor ended after a cancelled dialog"
 [ "$(xdotool getwindowname "$wid")" = "$expected" ] || fail "a cancelled Open changed the caption"
 
+xdotool windowfocus --sync "$wid"
+xdotool keydown Escape
+waitForExit 5
+xdotool keyup Escape 2> /dev/null || true
+[ "$status" -eq 0 ] || fail "Escape ended the editor with status $status"
+
+# No dialog program on PATH: a message box names zenity and the editor
+# goes on after it is dismissed.
+PATH=/nonexistent startEditor "$BUILD/tumbla"
+waitForWindow
+xdotool windowfocus --sync "$wid"
+xdotool key space
+shotUntil 5 140 300 "120 120 120"
+clickOpen
+box=""
+for _ in $(seq 100); do
+    box=$(xwininfo -root -tree | awk '/"Tumbla Editor 55 - ": / && !/ 1024x700\+/ { print $1; exit }')
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+[ -n "$box" ] || fail "no message box without a dialog program"
+grep -q "install zenity" "$WORK/stderr" || fail "the message does not say what to install: $(cat "$WORK/stderr")"
+for _ in $(seq 20); do
+    xwininfo -root -tree | grep -q "^ *$box " || break
+    xdotool key --window "$box" Return 2> /dev/null || true
+    sleep 0.25
+done
+sleep 0.3
+kill -0 "$editorPid" 2> /dev/null || fail "the editor ended after the message"
 xdotool windowfocus --sync "$wid"
 xdotool keydown Escape
 waitForExit 5
