@@ -110,10 +110,14 @@ TEST_F(commands, valueRowsWithNothingSelectedActOnEveryVisibleObject) {
     EXPECT_EQ(main->mass, 1.0);
 }
 
-TEST_F(commands, thirtyFiveFramesDoubleTheSetting) {
+TEST_F(commands, thirtyFiveFramesDoubleVisibleBallsAndTheSetting) {
+    ball* far = placeAt(700, 650);
+    far->x = far->anchorX = 100000.0;  // out of view from the next frame on
+    press(editor.toolbar->selectButton);
     hold(editor.toolbar->ballSizePlus, 35);
     EXPECT_NEAR(editor.newBallSize / 20.0, 2.0, 1e-3);
     EXPECT_NEAR(b->radius / 20.0, 2.0, 1e-3);
+    EXPECT_EQ(far->radius, 20.0);
 }
 
 TEST_F(commands, valueRowsWithASelectionActOnItAlone) {

@@ -20,10 +20,10 @@ using namespace tumbla;
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int defaultFrames = 10000;
+constexpr int defaultFrames = 30000;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr int defaultFrames = 10000;
+constexpr int defaultFrames = 30000;
 #else
 constexpr int defaultFrames = 100000;
 #endif

@@ -542,3 +542,31 @@ TEST_F(tools, mainBallRulesAndArrowKeysInPlayMode) {
     EXPECT_EQ(editor.jumpState, 1);  // -1 + 1 is 0: Space then asks for a jump
     keyUp(keySpace);
 }
+
+TEST_F(tools, aDragFromABallDeletedInTheSameFrameMakesNoLink) {
+    placeMainBall(100, 100);
+    for (bool virtualLink : {false, true}) {
+        ball* a = placeAt(200, 300);
+        // Delete acts in the command step, before the link tool finds the
+        // ball, which is still in this frame's active list, under the press.
+        keyDown(keyDelete);
+        moveTo(200, 300);
+        down();
+        frames(1);
+        keyUp(keyDelete);
+        ASSERT_TRUE(a->dead);
+        ASSERT_EQ(editor.linkDragActive, 1);
+        ASSERT_EQ(editor.linkEnds[0], a);
+        if (virtualLink) keyDown(keyV);
+        moveTo(500, 300);
+        frames(1);
+        up();
+        frames(1);
+        keyUp(keyV);
+        EXPECT_EQ(editor.allBalls.size(), 2u) << virtualLink;  // the ball under the release is placed
+        EXPECT_TRUE(editor.allLinks.empty()) << virtualLink;
+        EXPECT_TRUE(editor.virtualLinks.empty()) << virtualLink;
+        editor.deleteBall(editor.allBalls.back(), 1);
+        frames(1);
+    }
+}
