@@ -264,8 +264,8 @@ public:
             if (pos == len && !fill()) break;
             const char* start = block + pos;
             const char* stop = block + len;
-            const char* p = start;
-            while (p < stop && *p != '\n' && *p != '\0') ++p;
+            const char* p = firstOf('\n', start, stop);
+            p = firstOf('\0', start, p);
             keep(start, p);
             pos = static_cast<std::size_t>(p - block);
             if (p < stop) {
@@ -279,9 +279,19 @@ public:
     bool atEnd() { return pos == len && !fill(); }
 
 private:
+    static const char* firstOf(char c, const char* from, const char* to) {
+        const void* found = std::memchr(from, c, static_cast<std::size_t>(to - from));
+        return found ? static_cast<const char*>(found) : to;
+    }
+
+    // Appends the bytes other than CR, up to maxKept in all.
     void keep(const char* from, const char* to) {
-        for (const char* p = from; p < to && line.size() < maxKept; ++p)
-            if (*p != '\r') line += *p;
+        while (from < to && line.size() < maxKept) {
+            const char* cr = firstOf('\r', from, to);
+            const std::size_t room = maxKept - line.size();
+            line.append(from, std::min(static_cast<std::size_t>(cr - from), room));
+            from = cr + 1;
+        }
     }
 
     bool fill() {

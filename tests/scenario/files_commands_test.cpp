@@ -6,7 +6,7 @@
 #include "tests/scenario/editing_harness.h"
 #include "tests/unit/files_testing.h"
 
-namespace tumbla::testing {
+namespace tumbla::fixtures {
 namespace {
 
 struct fileCommands : editingHarness {
@@ -215,4 +215,4 @@ TEST_F(fileCommands, failedSavesSaySoAndLoseNothing) {
 }
 
 }  // namespace
-}  // namespace tumbla::testing
+}  // namespace tumbla::fixtures

@@ -5,7 +5,7 @@
 #include "tests/unit/files_testing.h"
 #include "tools/runner.h"
 
-namespace tumbla::testing {
+namespace tumbla::fixtures {
 namespace {
 
 TEST(filesRunner, openThenSaveReproducesTheFile) {
@@ -36,4 +36,4 @@ TEST(filesRunner, unreadableOrUnwritableFiguresFail) {
 }
 
 }  // namespace
-}  // namespace tumbla::testing
+}  // namespace tumbla::fixtures

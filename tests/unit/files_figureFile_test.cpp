@@ -11,7 +11,7 @@
 #include "files/numberText.h"
 #include "files_testing.h"
 
-namespace tumbla::testing {
+namespace tumbla::fixtures {
 namespace {
 
 struct figureFile : ::testing::Test {
@@ -356,4 +356,4 @@ TEST_F(figureFile, onScreenOnlyWritesTheActiveListsWithoutVirtualLinks) {
     EXPECT_NE(part.find("New Link \r\n3\r\n4\r\n"), std::string::npos);
 }
 
-}  // namespace tumbla::testing
+}  // namespace tumbla::fixtures

@@ -13,7 +13,7 @@
 #include "app/editorState.h"
 #include "platform/headless/headlessPlatform.h"
 
-namespace tumbla::testing {
+namespace tumbla::fixtures {
 
 inline std::string fixturePath(const std::string& name) {
     return std::string(TUMBLA_SOURCE_DIR) + "/tests/fixtures/" + name;
@@ -88,4 +88,4 @@ inline void buildTwoBalls(editorState& e) {
     l->colour[2] = 60;
 }
 
-}  // namespace tumbla::testing
+}  // namespace tumbla::fixtures

@@ -27,13 +27,13 @@ struct drawing : ::testing::Test {
     }
 
     ball* makeBall(double x, double y, double radius, bool active = true) {
-        ball* b = testing::addBall(editor, x, y, radius);
+        ball* b = fixtures::addBall(editor, x, y, radius);
         if (active) editor.activeBalls.push_back(b);
         return b;
     }
 
     link* makeLink(ball* a, ball* b, double width, entityKind kind = entityKind::normal) {
-        link* l = testing::addLink(editor, a, b, width, kind);
+        link* l = fixtures::addLink(editor, a, b, width, kind);
         if (kind != entityKind::virtualLink) editor.activeLinks.push_back(l);
         return l;
     }
