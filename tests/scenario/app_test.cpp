@@ -25,17 +25,26 @@ struct shell : ::testing::Test {
     }
 
     // Lines drawn from the top edge to the bottom edge (vertical grid lines)
-    // and from the left edge to the right edge (horizontal ones).
+    // and from the left edge to the right edge (horizontal ones), before the
+    // status line's first text: the grid is the first thing a frame draws.
+    std::vector<drawCall> gridLines() {
+        std::vector<drawCall> lines;
+        for (const drawCall& c : io.calls) {
+            if (c.kind == drawCall::textCall) break;
+            if (c.kind == drawCall::lineCall) lines.push_back(c);
+        }
+        return lines;
+    }
     std::vector<double> verticalLines() {
         std::vector<double> xs;
-        for (const drawCall& c : io.calls)
-            if (c.kind == drawCall::lineCall && c.x1 == c.x2 && c.y1 == 0 && c.y2 == 700) xs.push_back(c.x1);
+        for (const drawCall& c : gridLines())
+            if (c.x1 == c.x2 && c.y1 == 0 && c.y2 == 700) xs.push_back(c.x1);
         return xs;
     }
     std::vector<drawCall> horizontalLines() {
         std::vector<drawCall> lines;
-        for (const drawCall& c : io.calls)
-            if (c.kind == drawCall::lineCall && c.y1 == c.y2 && c.x1 == 0 && c.x2 == 1024) lines.push_back(c);
+        for (const drawCall& c : gridLines())
+            if (c.y1 == c.y2 && c.x1 == 0 && c.x2 == 1024) lines.push_back(c);
         return lines;
     }
     std::vector<std::string> texts() {
