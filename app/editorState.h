@@ -15,6 +15,11 @@ namespace tumbla {
 
 constexpr int paletteRows = 30;
 
+class relaxationSolver;
+struct relaxationSolverDeleter {
+    void operator()(relaxationSolver* s) const;  // physics/relaxation.cpp
+};
+
 class editorState {
 public:
     explicit editorState(platform& io);
@@ -141,6 +146,10 @@ public:
     void applyTensions(int drawMode);
     void applyLinks();
     void physicsStep();
+    // Threads of the relaxation passes; 0: TUMBLA_THREADS or the cores, at
+    // most two. Results are the same bits whatever the count.
+    int physicsThreads = 0;
+    std::unique_ptr<relaxationSolver, relaxationSolverDeleter> solver;
 
     // --- Collisions (physics/collisions.cpp) ---
     void collisionPasses();

@@ -22,6 +22,7 @@ const char* kindName(entityKind kind) {
 
 ball* editorState::newBall() {
     ball* b = new ball;
+    b->owner = this;
     b->prevX = io.randomInt(0, 800);
     b->prevY = io.randomInt(0, 600);
     b->x = b->prevX;
@@ -32,6 +33,7 @@ ball* editorState::newBall() {
 
 link* editorState::newLink() {
     link* l = new link;
+    l->owner = this;
     for (int& c : l->colour) c = io.randomInt(0, 255);
     return l;
 }
