@@ -109,7 +109,7 @@ TEST_F(shell, gridCases) {
         for (const drawCall& c : horizontalLines()) ys.push_back(c.y1);
         EXPECT_EQ(ys, r.rows) << "mode " << r.mode;
         if (r.mode == 1) {
-            const drawCall& marker = horizontalLines().back();
+            const drawCall marker = horizontalLines().back();
             EXPECT_EQ(marker.red, 255);
             EXPECT_EQ(marker.green, 0);
             EXPECT_EQ(marker.lineWidth, 2.0);
