@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/history.h"
 #include "physics/entities.h"
 #include "platform/platform.h"
 #include "toolbar/toolbarPanel.h"
@@ -182,6 +183,24 @@ public:
     void saveFileAs();
     void saveOnScreen();
     void revertToSaved();
+
+    // --- Undo history (editing/history.cpp) ---
+    // The hooks run just before a change to the figure. All changes of one
+    // frame are one step; so is one hold of a held control, and a Play run
+    // from entering Play until the next change back in Draw mode.
+    void noteChange();
+    void noteBallChange();  // a change that leaves links, tensions and virtual links alone
+    void noteHeldChange(heldControl control);
+    void noteFileChange();     // a file command, which may change currentFileName
+    void dropUnchangedStep();  // after a file command: no step when it changed nothing
+    void notePlay();           // entering Play mode
+    void endFrameHistory();    // the frame's step joins the undo stack
+    void handleHistoryKeys();  // Control + Z undoes; Control + Y or Control + Shift + Z redoes
+    bool undo();
+    bool redo();
+    void captureFigure(figureSnapshot& snapshot);
+    void restoreFigure(const figureSnapshot& snapshot);
+    editHistory history;
 
     // --- Drawing (render/drawFigure.cpp) ---
     void drawFigure();

@@ -12,6 +12,7 @@ void editorState::frameLoop() {
 }
 
 bool editorState::runFrame() {
+    handleHistoryKeys();
     updateTitle();
     io.clearScreen();
     mainBall = allBalls.empty() ? nullptr : allBalls.front();
@@ -41,6 +42,7 @@ bool editorState::runFrame() {
     io.present();
     pollQuit();
     waitForNextFrame();
+    endFrameHistory();
     return io.keyDown(keyEscape);
 }
 

@@ -64,6 +64,7 @@ void valueRow(toolbarButton& plus, toolbarButton& minus, Act act) {
 }  // namespace
 
 void editorState::toggleMode() {
+    if (mode == 1) notePlay();
     if (mode == 1) selectedBall = nullptr;
     selectedLink = nullptr;
     if (mode == 1) regroup();
@@ -74,6 +75,7 @@ void editorState::handleToolbarCommands() {
     toolbarPanel& t = *toolbar;
 
     valueRow(t.resizePlus, t.resizeMinus, [&](bool up) {
+        if (!activeBalls.empty()) noteHeldChange(heldResizeRow);
         for (ball* b : activeBalls) stepValue(b->radius, up);
         for (link* l : activeLinks) {
             stepValue(l->restLength, up);
@@ -84,20 +86,24 @@ void editorState::handleToolbarCommands() {
 
     if (!selectedLink)
         valueRow(t.linkWidthPlus, t.linkWidthMinus, [&](bool up) {
+            if (!activeLinks.empty()) noteHeldChange(heldLinkWidthRow);
             for (link* l : activeLinks) stepValue(l->width, up);
             stepValue(newLinkWidth, up);
         });
 
     if (!selectedBall) {
         valueRow(t.ballMassPlus, t.ballMassMinus, [&](bool up) {
+            if (!activeBalls.empty()) noteHeldChange(heldBallMassRow);
             for (ball* b : activeBalls) stepValue(b->mass, up);
             stepValue(newBallMass, up);
         });
         valueRow(t.ballSizePlus, t.ballSizeMinus, [&](bool up) {
+            if (!activeBalls.empty()) noteHeldChange(heldBallSizeRow);
             for (ball* b : activeBalls) stepValue(b->radius, up);
             stepValue(newBallSize, up);
         });
         valueRow(t.anglePlus, t.angleMinus, [&](bool up) {
+            if (!activeBalls.empty()) noteHeldChange(heldAngleRow);
             for (ball* b : activeBalls) stepValue(b->angleStrength, up);
             for (tension* s : activeTensions) stepValue(s->strength, up);
             stepValue(newAngleStrength, up);
@@ -106,15 +112,18 @@ void editorState::handleToolbarCommands() {
 
     if (selectedBall) {
         valueRow(t.anglePlus, t.angleMinus, [&](bool up) {
+            noteHeldChange(heldAngleRow);
             stepValue(selectedBall->angleStrength, up);
             rebuildTensions(selectedBall->bodyNumber);  // the tensions take the new strength
             stepValue(newAngleStrength, up);
         });
         valueRow(t.ballSizePlus, t.ballSizeMinus, [&](bool up) {
+            noteHeldChange(heldBallSizeRow);
             stepValue(selectedBall->radius, up);
             stepValue(newBallSize, up);
         });
         valueRow(t.ballMassPlus, t.ballMassMinus, [&](bool up) {
+            noteHeldChange(heldBallMassRow);
             stepValue(selectedBall->mass, up);
             stepValue(newBallMass, up);
         });
@@ -122,6 +131,7 @@ void editorState::handleToolbarCommands() {
 
     if (selectedLink)
         valueRow(t.linkWidthPlus, t.linkWidthMinus, [&](bool up) {
+            noteHeldChange(heldLinkWidthRow);
             stepValue(selectedLink->width, up);
             stepValue(newLinkWidth, up);
         });
@@ -134,10 +144,12 @@ void editorState::handleToolbarCommands() {
         // is selected; out of that state they keep an old placement and must
         // not act.
         const bool kindPressed = (selectedBall || selectedLink) && t.kindButton.held(mouseLeft);
+        if (kindPressed) noteChange();
         if (kindPressed && selectedBall) selectedBall->kind = nextBallKind(selectedBall->kind);
         if (kindPressed && selectedLink) selectedLink->kind = nextLinkKind(selectedLink->kind);
         if (selectedBall) {
             if (t.anchorButton.held(mouseLeft)) {
+                noteBallChange();
                 if (selectedBall->anchored == 1) {
                     selectedBall->anchored = 0;
                 } else {
@@ -148,11 +160,14 @@ void editorState::handleToolbarCommands() {
             }
             newBallAnchored = selectedBall->anchored;
         }
-        if (selectedBall && t.rollButton.held(mouseLeft))
+        if (selectedBall && t.rollButton.held(mouseLeft)) {
+            noteBallChange();
             selectedBall->rolls = selectedBall->rolls == 1 ? 0 : 1;
+        }
         if (t.modeButton.held(mouseLeft)) toggleMode();
 
         auto deleteSelection = [&] {
+            if (selectedBall || selectedLink) noteChange();
             deleteBall(selectedBall, 1);
             deleteLink(selectedLink);
             selectedBall = nullptr;
@@ -161,6 +176,7 @@ void editorState::handleToolbarCommands() {
         if (io.keyDown(keyDelete) || io.keyDown(keyBackspace)) deleteSelection();
         if (t.deleteButton.held(mouseLeft)) {
             if (!selectedBall && !selectedLink) {
+                if (!activeBalls.empty()) noteChange();
                 deleteVisible();
                 mode = 1;
             } else {
@@ -171,10 +187,16 @@ void editorState::handleToolbarCommands() {
             selectedBall = nullptr;
             selectedLink = nullptr;
         }
-        if (t.newLevelButton.held(mouseLeft)) clearScene();
-        if (t.revertButton.held(mouseLeft)) revertToSaved();
-        if (t.openButton.held(mouseLeft)) readFigureFile(1, "");
-        if (t.addObjectButton.held(mouseLeft)) readFigureFile(0, "");
+        // A file command that reads nothing, or changes nothing, leaves no step.
+        auto fileCommand = [&](auto command) {
+            noteFileChange();
+            command();
+            dropUnchangedStep();
+        };
+        if (t.newLevelButton.held(mouseLeft)) fileCommand([&] { clearScene(); });
+        if (t.revertButton.held(mouseLeft)) fileCommand([&] { revertToSaved(); });
+        if (t.openButton.held(mouseLeft)) fileCommand([&] { readFigureFile(1, ""); });
+        if (t.addObjectButton.held(mouseLeft)) fileCommand([&] { readFigureFile(0, ""); });
         if (t.saveButton.held(mouseLeft)) saveFile();
         if (t.saveAsButton.held(mouseLeft)) saveFileAs();
         if (t.saveOnScreenButton.held(mouseLeft)) saveOnScreen();

@@ -41,24 +41,32 @@ bool joinedByLink(const std::vector<link*>& links, const ball* p, const ball* q)
 
 void editorState::handleEditKeys() {
     const bool control = io.keyDown(keyLeftControl) || io.keyDown(keyRightControl);
-    if (control && io.keyDown('A'))
+    if (control && io.keyDown('A')) {
+        if (!activeBalls.empty()) noteHeldChange(heldAnchorKeys);
         for (ball* b : activeBalls) {
             b->anchored = 1;
             b->anchorX = b->x;
             b->anchorY = b->y;
         }
-    if (control && io.keyDown('R'))
+    }
+    if (control && io.keyDown('R')) {
+        if (!activeBalls.empty()) noteHeldChange(heldReleaseKeys);
         for (ball* b : activeBalls) {
             b->anchored = 0;
             b->anchorX = b->x;
             b->anchorY = b->y;
         }
+    }
     const struct {
         int key;
         entityKind kind;
-    } kindKeys[] = {{'D', entityKind::damaging}, {'N', entityKind::normal}, {'B', entityKind::background}};
+        heldControl control;
+    } kindKeys[] = {{'D', entityKind::damaging, heldDamagingKeys},
+                    {'N', entityKind::normal, heldNormalKeys},
+                    {'B', entityKind::background, heldBackgroundKeys}};
     for (const auto& k : kindKeys) {
         if (!control || !io.keyDown(k.key)) continue;
+        if (!activeBalls.empty()) noteHeldChange(k.control);
         for (ball* b : activeBalls) b->kind = k.kind;
         for (link* l : activeLinks) l->kind = k.kind;
     }
@@ -100,6 +108,7 @@ void editorState::placeBall() {
     if (!clickedNow && !dragReleased) return;
     if (!(io.mouseX() < drawAreaWidth) || hoverBall || hoverLink) return;
 
+    noteBallChange();
     ball* b = newBall();
     b->x = pointerWorldX();
     b->y = pointerWorldY();
@@ -160,6 +169,7 @@ void editorState::updateLinkTool() {
             // A start ball deleted during the drag is no longer in the figure;
             // a link to it would name a missing ball.
             if (start->dead) continue;
+            noteChange();
             link* l = newLink();
             l->ballA = start;
             l->ballB = end;

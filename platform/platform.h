@@ -12,6 +12,7 @@ namespace tumbla {
 enum keyCode : int {
     keyBackspace = 8,
     keyReturn = 13,
+    keyShift = 16,  // either Shift key
     keyEscape = 27,
     keySpace = 32,
     keyLeft = 37,

@@ -18,6 +18,8 @@ int virtualKeyCode(SDL_Keycode key) {
     case SDLK_RIGHT: return keyRight;
     case SDLK_DOWN: return keyDown;
     case SDLK_DELETE: return keyDelete;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return keyShift;
     case SDLK_LCTRL: return keyLeftControl;
     case SDLK_RCTRL: return keyRightControl;
     default: return -1;

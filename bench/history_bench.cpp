@@ -1,0 +1,100 @@
+// Cost of the undo history on a large figure.
+//
+//   build/history_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//
+// The figure: a 250 x 400 grid of 100,000 balls linked along rows and columns
+// (199,350 links), its tensions generated, and 1,000 virtual links.
+//   recordStep: the frame of a change takes a snapshot and keeps it as an
+//     undo step (three kinds of change, below); once the history reaches its
+//     memory bound, older steps are dropped as new ones come.
+//   undoRedo: one undo and one redo, each snapshotting the figure as it is
+//     and rebuilding the other one (retired entities freed as a frame does).
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "app/editorState.h"
+#include "editing/view.h"
+#include "platform/headless/headlessPlatform.h"
+#include "tests/support/figures.h"
+#include "tools/runner.h"
+
+using namespace tumbla;
+
+namespace {
+
+struct world {
+    headlessPlatform io;
+    editorState ed{io};
+    world() {
+        prepareHeadlessEditor(ed, io, 1);
+        io.recordCalls = false;
+        figures::gridSpec g;
+        g.rows = 250;
+        g.columns = 400;
+        g.spacing = 30;
+        figures::addGrid(ed, g);
+        for (int i = 0; i < 1000; ++i)
+            figures::addVirtualLink(ed, ed.allBalls[i * 97], ed.allBalls[(i * 89 + 5000) % 100000]);
+        figures::finish(ed);
+        ed.mode = 1;
+    }
+};
+
+world& bigFigure() {
+    static auto w = std::make_unique<world>();
+    return *w;
+}
+
+// One frame with a change: the snapshot before it becomes an undo step.
+// Arg 0: a change of balls only (placing, anchoring, a ball size row): the
+//   links and tensions are not read, the ball records are compared with the
+//   previous step's and shared.
+// Arg 1: a change that may touch everything (deleting, a link, a kind) but
+//   alters little: everything is read and compared, little is stored.
+// Arg 2: a change of every ball, link and tension ("Resize Everything"):
+//   everything is read and stored anew.
+void recordStep(benchmark::State& state) {
+    world& w = bigFigure();
+    w.ed.history.clear();
+    const int kind = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        if (kind == 0)
+            w.ed.noteBallChange();
+        else
+            w.ed.noteChange();
+        w.ed.endFrameHistory();
+        state.PauseTiming();
+        if (kind == 2) {
+            const double f = (state.iterations() % 2) ? valueStep : 1.0 / valueStep;
+            for (ball* b : w.ed.allBalls) b->radius *= f;
+            for (tumbla::link* l : w.ed.allLinks) l->restLength *= f;
+            for (tension* t : w.ed.allTensions) t->strength *= f;
+        }
+        state.ResumeTiming();
+    }
+    const editHistory& h = w.ed.history;
+    state.counters["balls"] = static_cast<double>(w.ed.allBalls.size());
+    state.counters["tensions"] = static_cast<double>(w.ed.allTensions.size());
+    state.counters["steps"] = static_cast<double>(h.undoSteps.size());
+    state.counters["MB"] = static_cast<double>(h.bytes()) / (1 << 20);
+}
+BENCHMARK(recordStep)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void undoRedo(benchmark::State& state) {
+    world& w = bigFigure();
+    w.ed.history.clear();
+    w.ed.noteChange();
+    w.ed.endFrameHistory();
+    for (auto _ : state) {
+        w.ed.undo();
+        w.ed.redo();
+        w.ed.activateBodies();
+        w.ed.collectGarbage();
+    }
+}
+BENCHMARK(undoRedo)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
