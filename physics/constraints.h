@@ -26,11 +26,20 @@ inline double massDivisor(double m) { return (m > 0.0 && m <= DBL_MAX) ? m : nea
 // v / m, skipping the division by exactly 1.0, which would give v unchanged.
 inline double divideByMass(double v, double m) { return m == 1.0 ? v : v / m; }
 
+// Two quotients in one instruction where the machine has one; each lane is
+// the correctly rounded quotient, the same bits as two divisions.
+typedef double doublePair __attribute__((vector_size(16)));
+inline doublePair dividePair(double a, double b, double c, double d) {
+    const doublePair n = {a, b}, m = {c, d};
+    return n / m;
+}
+
 // A directed arm U->V of a tension as the angle constraint sees it: its angle
 // (degrees, measured against the reversed x axis), its guarded squared
-// length, and the two unit-free factors dy/s and -dx/s of the pushes.
+// length s times the gain 0.7 (the cap's first factors), and the two
+// factors dy/s and -dx/s of the pushes.
 struct armMeasure {
-    double angle, s, qy, qx;
+    double angle, gainS, qy, qx;
 };
 
 inline armMeasure measureArm(double ux, double uy, double vx, double vy) {
@@ -38,9 +47,11 @@ inline armMeasure measureArm(double ux, double uy, double vx, double vy) {
     const double dy = vy - uy;
     armMeasure a;
     a.angle = atan2Degrees(dy, -dx);
-    a.s = nearZeroGuard(dx * dx + dy * dy);
-    a.qy = dy / a.s;
-    a.qx = -dx / a.s;
+    const double s = nearZeroGuard(dx * dx + dy * dy);
+    a.gainS = tensionGain * s;
+    const doublePair q = dividePair(dy, -dx, s, s);
+    a.qy = q[0];
+    a.qx = q[1];
     return a;
 }
 
@@ -49,17 +60,34 @@ struct tensionShifts {
     double ax, ay, jx, jy, bx, by;
 };
 
-// arm1 is A->J, arm2 is J->B; masses are divisors (massDivisor), mMin the
-// smallest of the three, capLimit the strength plus the Draw-mode bonus.
-inline tensionShifts tensionCorrection(const armMeasure& arm1, const armMeasure& arm2,
-                                       double restAngle, double capLimit, double dt, double mA,
-                                       double mJ, double mB, double mMin) {
+// The angle error at the joint, degrees in [-180, 180]; arm1 is A->J, arm2 J->B.
+inline double tensionError(const armMeasure& arm1, const armMeasure& arm2, double restAngle) {
     const double current = wrapAngle360(arm1.angle - arm2.angle + 180.0);
-    const double error = wrapAngle180(current - restAngle);
-    double cap = std::min(tensionGain * arm1.s * mMin, tensionGain * arm2.s * mMin);
-    cap = std::min(cap, capLimit);
-    const double f = ((error / 400.0) * cap) * dt;
+    return wrapAngle180(current - restAngle);
+}
+
+// The strength cap: stability for short arms and light balls, then the
+// tension's own strength (plus the Draw-mode bonus, in capLimit).
+inline double tensionCap(const armMeasure& arm1, const armMeasure& arm2, double capLimit, double mMin) {
+    const double cap1 = arm1.gainS * mMin, cap2 = arm2.gainS * mMin;
+    const double cap = cap2 < cap1 ? cap2 : cap1;
+    return capLimit < cap ? capLimit : cap;
+}
+
+// The pushes for errorShare = error / 400; masses are divisors (massDivisor).
+inline tensionShifts tensionPushes(const armMeasure& arm1, const armMeasure& arm2, double errorShare,
+                                   double cap, double dt, double mA, double mJ, double mB) {
+    const double f = (errorShare * cap) * dt;
     tensionShifts r;
+    if (mA == 1.0 && mJ == 1.0 && mB == 1.0) {  // the common case: no divisions at all
+        r.ax = arm1.qy * f;
+        r.ay = f * arm1.qx;
+        r.jx = -f * arm1.qy - f * arm2.qy;
+        r.jy = -f * arm1.qx - f * arm2.qx;
+        r.bx = f * arm2.qy;
+        r.by = f * arm2.qx;
+        return r;
+    }
     r.ax = divideByMass(arm1.qy * f, mA);
     r.ay = divideByMass(f * arm1.qx, mA);
     r.jx = divideByMass(-f * arm1.qy - f * arm2.qy, mJ);
@@ -67,6 +95,15 @@ inline tensionShifts tensionCorrection(const armMeasure& arm1, const armMeasure&
     r.bx = divideByMass(f * arm2.qy, mB);
     r.by = divideByMass(f * arm2.qx, mB);
     return r;
+}
+
+// mMin is the smallest of the three masses, capLimit the strength plus the
+// Draw-mode bonus.
+inline tensionShifts tensionCorrection(const armMeasure& arm1, const armMeasure& arm2,
+                                       double restAngle, double capLimit, double dt, double mA,
+                                       double mJ, double mB, double mMin) {
+    return tensionPushes(arm1, arm2, tensionError(arm1, arm2, restAngle) / 400.0,
+                         tensionCap(arm1, arm2, capLimit, mMin), dt, mA, mJ, mB);
 }
 
 inline double smallestMass(double mA, double mJ, double mB) { return std::min(std::min(mA, mJ), mB); }
@@ -88,10 +125,10 @@ inline linkShifts linkCorrectionFrom(double restLength, double dx, double dy, do
     double length = std::sqrt(dx * dx + dy * dy);
     if (std::fabs(length) < nearZero) length = nearZero;
     const double e = length - restLength;
-    const double kA = e / shareA;
-    const double kB = -e / shareB;
-    return {(kA * (dx / length)) * linkStiffness, (kA * (dy / length)) * linkStiffness,
-            (kB * (dx / length)) * linkStiffness, (kB * (dy / length)) * linkStiffness};
+    const doublePair k = dividePair(e, -e, shareA, shareB);
+    const doublePair unit = dividePair(dx, dy, length, length);
+    return {(k[0] * unit[0]) * linkStiffness, (k[0] * unit[1]) * linkStiffness,
+            (k[1] * unit[0]) * linkStiffness, (k[1] * unit[1]) * linkStiffness};
 }
 
 inline double linkShare(double mSelf, double mOther) { return 1.0 + mSelf / mOther; }

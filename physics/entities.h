@@ -2,6 +2,7 @@
 // operations are defined in the subsystem that owns each behaviour.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ struct ball {
     bool dead = false;
     int scratch = 0;
 
+    // Pooled: a large figure allocates many at once (lifetime.cpp).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p);
+
     void project();
     void drawBall();
     void recentre();
@@ -60,6 +65,9 @@ struct link {
 
     bool dead = false;
 
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p);
+
     bool containsPoint(double px, double py) const;
     void drawLink();
 };
@@ -72,6 +80,9 @@ struct tension {
     double strength = 0.0;
 
     bool dead = false;
+
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p);
 
     void apply(int drawMode, double dt);
 };

@@ -26,20 +26,4 @@ bool insideBand(double px, double py, double x1, double y1, double x2, double y2
            (py - y1 < s * (px - x1) && s * (px - x2) < py - y2);
 }
 
-double wrapAngle360(double a) {
-    // Bounded: an angle beyond any real use (or NaN) is returned as it is
-    // rather than looping for ever.
-    if (!(a > -1e6 && a < 1e6)) return a;
-    while (a >= 360) a -= 360;
-    while (a < 0) a += 360;
-    return a;
-}
-
-double wrapAngle180(double a) {
-    if (!(a > -1e6 && a < 1e6)) return a;
-    while (a > 180) a -= 360;
-    while (a < -180) a += 360;
-    return a;
-}
-
 }  // namespace tumbla

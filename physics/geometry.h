@@ -31,7 +31,22 @@ struct point2 {
 double lineDistance(double px, double py, double x1, double y1, double x2, double y2);
 point2 projectOntoLine(double px, double py, double x1, double y1, double x2, double y2);
 bool insideBand(double px, double py, double x1, double y1, double x2, double y2);
-double wrapAngle360(double a);
-double wrapAngle180(double a);
+// Angle normalisation. Bounded: an angle beyond any real use (or NaN) is
+// returned as it is rather than looping for ever.
+inline double wrapAngle360(double a) {
+    if (a >= 0 && a < 360) return a;
+    if (!(a > -1e6 && a < 1e6)) return a;
+    while (a >= 360) a -= 360;
+    while (a < 0) a += 360;
+    return a;
+}
+
+inline double wrapAngle180(double a) {
+    if (a >= -180 && a <= 180) return a;
+    if (!(a > -1e6 && a < 1e6)) return a;
+    while (a > 180) a -= 360;
+    while (a < -180) a += 360;
+    return a;
+}
 
 }  // namespace tumbla

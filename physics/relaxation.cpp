@@ -2,13 +2,15 @@
 //  - the balls the passes touch get flat indices: the active balls first (in
 //    activeBalls order), then any ball an active tension or link names that
 //    is not active (such a ball gathers shifts but is never moved);
-//  - each thread owns a contiguous range of flat balls, and takes every
-//    tension and link that touches one of its balls (a constraint across the
-//    boundary is computed by both threads, with identical results);
-//  - a pass: measure the thread's arms (each distinct directed arm once:
-//    its atan2 is most of the cost), compute the corrections of its
-//    constraints into records, then for each owned ball sum its contributions
-//    in list order and write its new position into the other position buffer;
+//  - each thread owns a contiguous range of flat balls and takes every
+//    tension and link touching one of them, in list order; a constraint
+//    across the boundary is computed by both threads, with identical
+//    results, and each adds only to the shifts of its own balls, so every
+//    ball's shift is summed in list order whatever the thread count;
+//  - a pass measures each distinct directed arm once (its atan2 is much of
+//    the cost), adds the corrections into the shifts, then writes the moved
+//    positions into the other of two position buffers: all constraints of a
+//    pass read the positions from its start;
 //  - the index structures are kept while the active lists stay the same;
 //    masses, strengths and rest values are read again every frame.
 #include "physics/relaxation.h"
@@ -123,27 +125,33 @@ private:
 // would cost more than it saves.
 constexpr std::size_t parallelThreshold = 256;
 
-struct tensionParams {
-    double restAngle, capLimit, mA, mJ, mB, mMin;
+// A tension as a pass needs it: its arms and balls (fixed while the active
+// lists stay the same), which of its balls this part moves, and the values
+// read again every frame.
+struct tensionHot {
+    int arm1, arm2;  // local arms A->J and J->B
+    int a, j, b;     // flat balls
+    unsigned char owned;  // bits 0, 1, 2: A, J, B belong to this part
     bool acts;
+    double restAngle, capLimit, mMin;
 };
 
-// One thread's share of the work.
+struct linkHot {
+    int a, b;
+    unsigned char owned;  // bits 0, 1: A, B belong to this part
+    double restLength, shareA, shareB;
+};
+
+// One thread's share of the work: the balls it owns, and every tension and
+// link touching one of them, in list order.
 struct part {
-    int ballBegin = 0, ballEnd = 0;  // owned flat balls
-
-    std::vector<int> tensions;          // indices into the active tensions, in list order
-    std::vector<int> arm1, arm2;        // per local tension: its arms A->J and J->B
-    std::vector<int> armFrom, armTo;    // per local arm: flat balls U and V
-    std::vector<armMeasure> arms;       // per local arm, every pass
-    std::vector<tensionParams> params;  // per local tension, every frame
-    std::vector<double> tensionRecords;  // six per local tension: A, J, B (x, y)
-    std::vector<int> tensionGatherStart, tensionGather;  // per owned ball: offsets into records
-
+    int ballBegin = 0, ballEnd = 0;
+    std::vector<int> tensions;  // indices into the active tensions
+    std::vector<tensionHot> hotTensions;
+    std::vector<int> armFrom, armTo;  // per local arm: flat balls U and V
+    std::vector<armMeasure> arms;     // per local arm, every pass
     std::vector<int> links;
-    std::vector<double> restLength, shareA, shareB;
-    std::vector<double> linkRecords;  // four per local link: A, B (x, y)
-    std::vector<int> linkGatherStart, linkGather;
+    std::vector<linkHot> hotLinks;
 };
 
 }  // namespace
@@ -159,13 +167,14 @@ struct relaxationSolver::state {
     std::vector<tension*> tensionsSeen;
     std::vector<link*> linksSeen;
 
-    std::vector<ball*> flat;         // flat index -> ball
-    std::vector<int> applyCount;     // times the ball is in activeBalls (0: only named)
-    std::vector<int> tA, tJ, tB;     // flat balls of each active tension
-    std::vector<int> lA, lB;         // flat balls of each active link
+    std::vector<ball*> flat;      // flat index -> ball
+    std::vector<int> applyCount;  // times the ball is in activeBalls (0: only named)
+    std::vector<int> tA, tJ, tB;  // flat balls of each active tension
+    std::vector<int> lA, lB;      // flat balls of each active link
     std::vector<part> parts;
 
-    // Per flat ball, filled every frame.
+    // Per flat ball, filled every frame by the ball's owner.
+    std::vector<double> mass;
     std::vector<double> posX[2], posY[2];
     std::vector<double> shiftX, shiftY;
 
@@ -177,9 +186,11 @@ struct relaxationSolver::state {
     bool listsMatch(const editorState& ed) const;
     void rebuild(const editorState& ed);
     void buildPart(part& p, std::vector<int>& armHead, std::vector<int>& armNext) const;
+    bool refresh(part& p);
     void run(int index);
     void tensionPass(part& p, int cur);
     void linkPass(part& p, int cur);
+    void moveOwned(const part& p, int cur);
     static void task(void* self, int index) { static_cast<state*>(self)->run(index); }
 };
 
@@ -196,29 +207,6 @@ int flatIndexOf(ball* b, std::vector<ball*>& flat, std::vector<int>& applyCount)
     return b->scratch;
 }
 
-// Fills a gather table: for each owned ball, the record offsets of its
-// contributions, in the order of the constraint list and of the roles.
-template <typename RoleBall>
-void buildGather(const part& p, std::size_t constraints, int roles, int recordSize,
-                 RoleBall roleBall, std::vector<int>& start, std::vector<int>& gather) {
-    const int owned = p.ballEnd - p.ballBegin;
-    start.assign(owned + 1, 0);
-    auto ownedIndex = [&](int f) { return f >= p.ballBegin && f < p.ballEnd ? f - p.ballBegin : -1; };
-    for (std::size_t k = 0; k < constraints; ++k)
-        for (int r = 0; r < roles; ++r) {
-            const int o = ownedIndex(roleBall(k, r));
-            if (o >= 0) ++start[o + 1];
-        }
-    for (int i = 0; i < owned; ++i) start[i + 1] += start[i];
-    gather.assign(start[owned], 0);
-    std::vector<int> fill(start.begin(), start.end() - 1);
-    for (std::size_t k = 0; k < constraints; ++k)
-        for (int r = 0; r < roles; ++r) {
-            const int o = ownedIndex(roleBall(k, r));
-            if (o >= 0) gather[fill[o]++] = static_cast<int>(k) * recordSize + r * 2;
-        }
-}
-
 }  // namespace
 
 bool relaxationSolver::state::listsMatch(const editorState& ed) const {
@@ -229,17 +217,17 @@ bool relaxationSolver::state::listsMatch(const editorState& ed) const {
 void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
                                         std::vector<int>& armNext) const {
     auto owns = [&](int f) { return f >= p.ballBegin && f < p.ballEnd; };
+    auto ownedBits = [&](std::initializer_list<int> balls) {
+        unsigned char bits = 0, bit = 1;
+        for (int f : balls) bits |= owns(f) ? bit : 0, bit <<= 1;
+        return bits;
+    };
     p.tensions.clear();
-    for (std::size_t k = 0; k < tA.size(); ++k)
-        if (owns(tA[k]) || owns(tJ[k]) || owns(tB[k])) p.tensions.push_back(static_cast<int>(k));
-    p.links.clear();
-    for (std::size_t k = 0; k < lA.size(); ++k)
-        if (owns(lA[k]) || owns(lB[k])) p.links.push_back(static_cast<int>(k));
-
-    // Distinct directed arms, chained per starting ball.
+    p.hotTensions.clear();
     p.armFrom.clear();
     p.armTo.clear();
     armNext.clear();
+    // Distinct directed arms, chained per starting ball.
     auto armOf = [&](int u, int v) {
         for (int a = armHead[u]; a >= 0; a = armNext[a])
             if (p.armTo[a] == v) return a;
@@ -250,34 +238,24 @@ void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
         armHead[u] = a;
         return a;
     };
-    p.arm1.resize(p.tensions.size());
-    p.arm2.resize(p.tensions.size());
-    for (std::size_t i = 0; i < p.tensions.size(); ++i) {
-        const int k = p.tensions[i];
-        p.arm1[i] = armOf(tA[k], tJ[k]);
-        p.arm2[i] = armOf(tJ[k], tB[k]);
+    for (std::size_t k = 0; k < tA.size(); ++k) {
+        const unsigned char bits = ownedBits({tA[k], tJ[k], tB[k]});
+        if (!bits) continue;
+        p.tensions.push_back(static_cast<int>(k));
+        p.hotTensions.push_back({armOf(tA[k], tJ[k]), armOf(tJ[k], tB[k]), tA[k], tJ[k], tB[k], bits,
+                                 false, 0.0, 0.0, 0.0});
     }
     for (int u : p.armFrom) armHead[u] = -1;
-
     p.arms.resize(p.armFrom.size());
-    p.params.resize(p.tensions.size());
-    p.tensionRecords.resize(p.tensions.size() * 6);
-    buildGather(
-        p, p.tensions.size(), 3, 6,
-        [&](std::size_t i, int role) {
-            const int k = p.tensions[i];
-            return role == 0 ? tA[k] : role == 1 ? tJ[k] : tB[k];
-        },
-        p.tensionGatherStart, p.tensionGather);
 
-    p.restLength.resize(p.links.size());
-    p.shareA.resize(p.links.size());
-    p.shareB.resize(p.links.size());
-    p.linkRecords.resize(p.links.size() * 4);
-    buildGather(
-        p, p.links.size(), 2, 4,
-        [&](std::size_t i, int role) { return role == 0 ? lA[p.links[i]] : lB[p.links[i]]; },
-        p.linkGatherStart, p.linkGather);
+    p.links.clear();
+    p.hotLinks.clear();
+    for (std::size_t k = 0; k < lA.size(); ++k) {
+        const unsigned char bits = ownedBits({lA[k], lB[k]});
+        if (!bits) continue;
+        p.links.push_back(static_cast<int>(k));
+        p.hotLinks.push_back({lA[k], lB[k], bits, 0.0, 0.0, 0.0});
+    }
 }
 
 void relaxationSolver::state::rebuild(const editorState& ed) {
@@ -308,7 +286,7 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
     const int n = static_cast<int>(flat.size());
     const int count = (nt + nl < parallelThreshold) ? 1 : threads;
     std::vector<long> work(n, 1);
-    for (std::size_t k = 0; k < nt; ++k) work[tA[k]] += 3, work[tJ[k]] += 3, work[tB[k]] += 3;
+    for (std::size_t k = 0; k < nt; ++k) work[tA[k]] += 2, work[tJ[k]] += 2, work[tB[k]] += 2;
     for (std::size_t k = 0; k < nl; ++k) work[lA[k]] += 1, work[lB[k]] += 1;
     long total = 0;
     for (long w : work) total += w;
@@ -325,10 +303,79 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
     std::vector<int> armHead(n, -1), armNext;
     for (part& p : parts) buildPart(p, armHead, armNext);
 
-    for (auto* v : {&posX[0], &posX[1], &posY[0], &posY[1], &shiftX, &shiftY}) v->resize(n);
+    for (auto* v : {&mass, &posX[0], &posX[1], &posY[0], &posY[1], &shiftX, &shiftY}) v->resize(n);
     built = true;
 }
 
+// Reads the values of the frame through the constraints themselves, checking
+// on the way that none changed its balls since the indices were built.
+bool relaxationSolver::state::refresh(part& p) {
+    bool same = true;
+    for (std::size_t i = 0; i < p.tensions.size(); ++i) {
+        const int k = p.tensions[i];
+        const tension* t = tensionsSeen[k];
+        same = same && t->ballA == flat[tA[k]] && t->centre == flat[tJ[k]] && t->ballB == flat[tB[k]];
+        tensionHot& h = p.hotTensions[i];
+        h.acts = tensionActs(*t);
+        h.restAngle = t->restAngle;
+        h.capLimit = t->strength + 10000.0 * drawMode;
+        h.mMin = smallestMass(massDivisor(t->ballA->effectiveMass), massDivisor(t->centre->effectiveMass),
+                              massDivisor(t->ballB->effectiveMass));
+    }
+    for (std::size_t i = 0; i < p.links.size(); ++i) {
+        const link* l = linksSeen[p.links[i]];
+        same = same && l->ballA == flat[lA[p.links[i]]] && l->ballB == flat[lB[p.links[i]]];
+        const double mA = massDivisor(l->ballA->effectiveMass);
+        const double mB = massDivisor(l->ballB->effectiveMass);
+        linkHot& h = p.hotLinks[i];
+        h.restLength = l->restLength;
+        h.shareA = linkShare(mA, mB);
+        h.shareB = linkShare(mB, mA);
+    }
+    return same;
+}
+
+namespace {
+
+// One ball's shift held in registers while consecutive constraints add to
+// it (the tensions of a joint, the links of a ball), instead of a chain of
+// stores and loads. Every addition still happens in list order.
+struct shiftCache {
+    double* sx;
+    double* sy;
+    int ball = -1;
+    double x = 0.0, y = 0.0;
+
+    void hold(int f) {
+        if (f == ball) return;
+        flush();
+        ball = f;
+        x = sx[f];
+        y = sy[f];
+    }
+    void flush() {
+        if (ball >= 0) sx[ball] = x, sy[ball] = y;
+    }
+    void add(int f, double dx, double dy) {
+        if (f == ball) {
+            x += dx;
+            y += dy;
+        } else {
+            sx[f] += dx;
+            sy[f] += dy;
+        }
+    }
+};
+
+void clearActiveShifts(const part& p, const std::vector<int>& applyCount, double* sx, double* sy) {
+    for (int f = p.ballBegin; f < p.ballEnd; ++f)
+        if (applyCount[f]) sx[f] = sy[f] = 0.0;
+}
+
+}  // namespace
+
+// Shifts start at +0.0 for active balls; a ball that is only named by a
+// constraint keeps adding to its shift, as it is never cleared.
 void relaxationSolver::state::tensionPass(part& p, int cur) {
     const double* x = posX[cur].data();
     const double* y = posY[cur].data();
@@ -336,99 +383,82 @@ void relaxationSolver::state::tensionPass(part& p, int cur) {
         const int u = p.armFrom[a], v = p.armTo[a];
         p.arms[a] = measureArm(x[u], y[u], x[v], y[v]);
     }
-    double* rec = p.tensionRecords.data();
-    for (std::size_t i = 0; i < p.params.size(); ++i, rec += 6) {
-        const tensionParams& q = p.params[i];
-        if (!q.acts) {
-            // Adding +0.0 leaves a shift unchanged: a sum that starts at +0.0
-            // is never -0.0.
-            std::fill(rec, rec + 6, 0.0);
-            continue;
-        }
-        const tensionShifts s = tensionCorrection(p.arms[p.arm1[i]], p.arms[p.arm2[i]], q.restAngle,
-                                                  q.capLimit, dt, q.mA, q.mJ, q.mB, q.mMin);
-        rec[0] = s.ax, rec[1] = s.ay, rec[2] = s.jx, rec[3] = s.jy, rec[4] = s.bx, rec[5] = s.by;
+    clearActiveShifts(p, applyCount, shiftX.data(), shiftY.data());
+    const double* m = mass.data();
+    shiftCache cache{shiftX.data(), shiftY.data()};
+    auto push = [&](const tensionHot& h, double errorShare) {
+        if (!h.acts) return;
+        const armMeasure& arm1 = p.arms[h.arm1];
+        const armMeasure& arm2 = p.arms[h.arm2];
+        const tensionShifts s = tensionPushes(arm1, arm2, errorShare,
+                                              tensionCap(arm1, arm2, h.capLimit, h.mMin), dt,
+                                              m[h.a], m[h.j], m[h.b]);
+        if (h.owned & 2) cache.hold(h.j);
+        if (h.owned & 1) cache.add(h.a, s.ax, s.ay);
+        if (h.owned & 2) cache.add(h.j, s.jx, s.jy);
+        if (h.owned & 4) cache.add(h.b, s.bx, s.by);
+    };
+    // Two tensions at a time, for one paired division.
+    const std::size_t n = p.hotTensions.size();
+    std::size_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const tensionHot& h0 = p.hotTensions[i];
+        const tensionHot& h1 = p.hotTensions[i + 1];
+        const doublePair share =
+            dividePair(tensionError(p.arms[h0.arm1], p.arms[h0.arm2], h0.restAngle),
+                       tensionError(p.arms[h1.arm1], p.arms[h1.arm2], h1.restAngle), 400.0, 400.0);
+        push(h0, share[0]);
+        push(h1, share[1]);
     }
+    if (i < n) {
+        const tensionHot& h = p.hotTensions[i];
+        push(h, tensionError(p.arms[h.arm1], p.arms[h.arm2], h.restAngle) / 400.0);
+    }
+    cache.flush();
 }
 
 void relaxationSolver::state::linkPass(part& p, int cur) {
     const double* x = posX[cur].data();
     const double* y = posY[cur].data();
-    double* rec = p.linkRecords.data();
-    for (std::size_t i = 0; i < p.links.size(); ++i, rec += 4) {
-        const int a = lA[p.links[i]], b = lB[p.links[i]];
+    clearActiveShifts(p, applyCount, shiftX.data(), shiftY.data());
+    shiftCache cache{shiftX.data(), shiftY.data()};
+    for (const linkHot& h : p.hotLinks) {
         const linkShifts s =
-            linkCorrectionFrom(p.restLength[i], x[b] - x[a], y[b] - y[a], p.shareA[i], p.shareB[i]);
-        rec[0] = s.ax, rec[1] = s.ay, rec[2] = s.bx, rec[3] = s.by;
+            linkCorrectionFrom(h.restLength, x[h.b] - x[h.a], y[h.b] - y[h.a], h.shareA, h.shareB);
+        if (h.owned & 1) {
+            cache.hold(h.a);
+            cache.add(h.a, s.ax, s.ay);
+        }
+        if (h.owned & 2) cache.add(h.b, s.bx, s.by);
     }
+    cache.flush();
 }
 
-namespace {
-
-// Sums each owned ball's contributions in list order into its shift (from
-// +0.0 for an active ball, carried on for a ball that is only named) and
-// moves active balls by it, once per appearance in activeBalls.
-void gatherAndMove(const part& p, const std::vector<double>& records, const std::vector<int>& start,
-                   const std::vector<int>& gather, const std::vector<int>& applyCount,
-                   const double* x, const double* y, double* nextX, double* nextY, double* shiftX,
-                   double* shiftY) {
-    const double* rec = records.data();
+// Moves the owned active balls by their shifts (once per appearance in
+// activeBalls) into the other position buffer.
+void relaxationSolver::state::moveOwned(const part& p, int cur) {
+    const double *x = posX[cur].data(), *y = posY[cur].data();
+    double *nextX = posX[1 - cur].data(), *nextY = posY[1 - cur].data();
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
-        const int o = f - p.ballBegin;
-        const int times = applyCount[f];
-        double sx = times ? 0.0 : shiftX[f];
-        double sy = times ? 0.0 : shiftY[f];
-        for (int g = start[o]; g < start[o + 1]; ++g) {
-            sx += rec[gather[g]];
-            sy += rec[gather[g] + 1];
-        }
-        shiftX[f] = sx;
-        shiftY[f] = sy;
         double nx = x[f], ny = y[f];
-        for (int t = 0; t < times; ++t) {
-            nx += sx;
-            ny += sy;
+        for (int t = 0; t < applyCount[f]; ++t) {
+            nx += shiftX[f];
+            ny += shiftY[f];
         }
         nextX[f] = nx;
         nextY[f] = ny;
     }
 }
 
-}  // namespace
-
 void relaxationSolver::state::run(int index) {
     part& p = parts[index];
-    // Per-frame values, read through the constraints themselves, checking on
-    // the way that none changed its balls since the indices were built.
-    bool same = true;
-    for (std::size_t i = 0; i < p.tensions.size(); ++i) {
-        const int k = p.tensions[i];
-        const tension* t = tensionsSeen[k];
-        same = same && t->ballA == flat[tA[k]] && t->centre == flat[tJ[k]] && t->ballB == flat[tB[k]];
-        tensionParams& q = p.params[i];
-        q.acts = tensionActs(*t);
-        q.restAngle = t->restAngle;
-        q.capLimit = t->strength + 10000.0 * drawMode;
-        q.mA = massDivisor(t->ballA->effectiveMass);
-        q.mJ = massDivisor(t->centre->effectiveMass);
-        q.mB = massDivisor(t->ballB->effectiveMass);
-        q.mMin = smallestMass(q.mA, q.mJ, q.mB);
-    }
-    for (std::size_t i = 0; i < p.links.size(); ++i) {
-        const link* l = linksSeen[p.links[i]];
-        same = same && l->ballA == flat[lA[p.links[i]]] && l->ballB == flat[lB[p.links[i]]];
-        const double mA = massDivisor(l->ballA->effectiveMass);
-        const double mB = massDivisor(l->ballB->effectiveMass);
-        p.restLength[i] = l->restLength;
-        p.shareA[i] = linkShare(mA, mB);
-        p.shareB[i] = linkShare(mB, mA);
-    }
-    if (!same) stale.store(true, std::memory_order_relaxed);
+    if (!refresh(p)) stale.store(true, std::memory_order_relaxed);
     barrier.wait();
     if (stale.load(std::memory_order_relaxed)) return;
 
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
         const ball* b = flat[f];
+        mass[f] = massDivisor(b->effectiveMass);
         posX[0][f] = b->x;
         posY[0][f] = b->y;
         shiftX[f] = b->shiftX;
@@ -437,18 +467,15 @@ void relaxationSolver::state::run(int index) {
     barrier.wait();
 
     int cur = 0;
-    auto gatherAndSwap = [&](const std::vector<double>& records, const std::vector<int>& start,
-                             const std::vector<int>& gather) {
-        gatherAndMove(p, records, start, gather, applyCount, posX[cur].data(), posY[cur].data(),
-                      posX[1 - cur].data(), posY[1 - cur].data(), shiftX.data(), shiftY.data());
-        cur = 1 - cur;
-        barrier.wait();
-    };
     for (int pass = 0; pass < passes; ++pass) {
         tensionPass(p, cur);
-        gatherAndSwap(p.tensionRecords, p.tensionGatherStart, p.tensionGather);
+        moveOwned(p, cur);
+        cur = 1 - cur;
+        barrier.wait();
         linkPass(p, cur);
-        gatherAndSwap(p.linkRecords, p.linkGatherStart, p.linkGather);
+        moveOwned(p, cur);
+        cur = 1 - cur;
+        barrier.wait();
     }
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
         ball* b = flat[f];

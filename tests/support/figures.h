@@ -102,6 +102,25 @@ inline tumbla::ball* addGrid(editorState& ed, const gridSpec& g) {
     return at(0, 0);
 }
 
+// The reference figure of the benchmarks: a 100 x 100 grid of free balls of
+// radius 6, 30 apart, mass 1, angle strength 300, turned by 30 degrees, far
+// above the floor of the world so that it falls for minutes before reaching
+// it; tensions generated. Its first ball is the main ball.
+inline tumbla::ball* addReferenceGrid(editorState& ed) {
+    gridSpec g;
+    g.rows = g.columns = 100;
+    g.spacing = 30;
+    g.turnDegrees = 30;
+    g.originY = -2000000;
+    g.ball.radius = 6;
+    g.ball.mass = 1;
+    g.ball.angleStrength = 300;
+    g.ball.anchored = 0;
+    tumbla::ball* first = addGrid(ed, g);
+    finish(ed);
+    return first;
+}
+
 // A hash of the bits of every ball's position and velocity, in list order.
 inline std::uint64_t stateHash(const editorState& ed) {
     std::uint64_t h = 1469598103934665603ull;
