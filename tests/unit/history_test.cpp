@@ -1,0 +1,186 @@
+// The history's parts alone: a snapshot restores every stored field to the
+// bit without touching the random sequence, chunks are shared between
+// snapshots, and the bounds drop the steps farthest from the present.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "app/editorState.h"
+#include "platform/headless/headlessPlatform.h"
+#include "tests/support/figures.h"
+
+namespace tumbla {
+namespace {
+
+struct historyParts : ::testing::Test {
+    headlessPlatform io;
+    editorState ed{io};
+
+    // Every ball field that lasts between frames, as bits.
+    static std::vector<std::uint64_t> ballBits(const ball& b) {
+        std::vector<std::uint64_t> v;
+        for (double d : {b.angleStrength, b.anchorX, b.anchorY, b.mass, b.vx, b.vy, b.prevX, b.prevY, b.x, b.y,
+                         b.radius, b.screenX, b.screenY, b.screenRadius})
+            v.push_back(std::bit_cast<std::uint64_t>(d));
+        for (int i : {b.rolls, b.anchored, b.number, static_cast<int>(b.kind), b.colour[0], b.colour[1], b.colour[2]})
+            v.push_back(static_cast<std::uint64_t>(i));
+        return v;
+    }
+
+    static int indexOf(const std::vector<ball*>& balls, const ball* b) {
+        return static_cast<int>(std::find(balls.begin(), balls.end(), b) - balls.begin());
+    }
+};
+
+TEST_F(historyParts, restoreGivesBackEveryFieldAndOrderWithoutRandomNumbers) {
+    // Odd values on purpose: -0.0, NaN, infinities, a repeated number, every kind.
+    const double odd[] = {-0.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                          5e-324, -1e300, 0.1};
+    for (int i = 0; i < 600; ++i) {  // more than two chunks
+        ball* b = figures::addBall(ed, i * 3.0 + odd[i % 6], -i * 0.5);
+        b->vx = odd[(i + 1) % 6];
+        b->vy = odd[(i + 2) % 6];
+        b->kind = static_cast<entityKind>(i % 3);
+        b->rolls = i % 2;
+        b->anchored = i % 3 == 0;
+        b->number = i % 7;
+        b->screenX = i;
+        b->screenRadius = odd[(i + 3) % 6];
+    }
+    for (int i = 0; i + 2 < 600; i += 2) {
+        link* l = figures::addLink(ed, ed.allBalls[i + 2], ed.allBalls[i]);
+        l->kind = static_cast<entityKind>(i % 4);
+    }
+    tension* t = new tension;
+    t->ballA = ed.allBalls[5];
+    t->centre = ed.allBalls[0];
+    t->ballB = ed.allBalls[599];
+    t->restAngle = -0.0;
+    t->strength = odd[1];
+    ed.allTensions.push_back(t);
+    figures::addVirtualLink(ed, ed.allBalls[599], ed.allBalls[1])->width = odd[1];
+    ed.currentFileName = "shown.fig";
+
+    std::vector<std::vector<std::uint64_t>> balls;
+    for (const ball* b : ed.allBalls) balls.push_back(ballBits(*b));
+    figureSnapshot s;
+    ed.captureFigure(s);
+    const std::vector<ball*> oldBalls = ed.allBalls;
+    const std::vector<link*> oldLinks = ed.allLinks;
+
+    headlessPlatform twin(io);  // the same random sequence from here
+    ed.restoreFigure(s);
+    EXPECT_EQ(io.randomInt(0, 1 << 30), twin.randomInt(0, 1 << 30));
+
+    ASSERT_EQ(ed.allBalls.size(), balls.size());
+    for (std::size_t i = 0; i < balls.size(); ++i) {
+        EXPECT_NE(ed.allBalls[i], oldBalls[i]);
+        EXPECT_EQ(ballBits(*ed.allBalls[i]), balls[i]) << "ball " << i;
+        EXPECT_EQ(ed.allBalls[i]->owner, &ed);
+    }
+    ASSERT_EQ(ed.allLinks.size(), oldLinks.size());
+    for (std::size_t i = 0; i < oldLinks.size(); ++i) {
+        const link& was = *oldLinks[i];
+        const link& is = *ed.allLinks[i];
+        EXPECT_EQ(indexOf(ed.allBalls, is.ballA), indexOf(oldBalls, was.ballA));
+        EXPECT_EQ(indexOf(ed.allBalls, is.ballB), indexOf(oldBalls, was.ballB));
+        EXPECT_EQ(is.kind, was.kind);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(is.restLength), std::bit_cast<std::uint64_t>(was.restLength));
+        EXPECT_EQ(is.owner, &ed);
+    }
+    ASSERT_EQ(ed.allTensions.size(), 1u);
+    EXPECT_EQ(ed.allTensions[0]->centre, ed.allBalls[0]);
+    EXPECT_EQ(ed.allTensions[0]->ballB, ed.allBalls[599]);
+    EXPECT_TRUE(std::signbit(ed.allTensions[0]->restAngle));
+    EXPECT_TRUE(std::isnan(ed.allTensions[0]->strength));
+    ASSERT_EQ(ed.virtualLinks.size(), 1u);
+    EXPECT_EQ(ed.virtualLinks[0]->kind, entityKind::virtualLink);
+    EXPECT_TRUE(std::isnan(ed.virtualLinks[0]->width));
+    EXPECT_EQ(ed.mainBall, ed.allBalls[0]);
+    EXPECT_EQ(ed.bodies.size(), 301u);  // regrouped: the chain of even balls, and each odd ball alone
+}
+
+TEST_F(historyParts, unchangedChunksAreShared) {
+    for (int i = 0; i < 1000; ++i) figures::addBall(ed, i, 0);
+    figureSnapshot a, b;
+    ed.captureFigure(a);
+    ed.allBalls[700]->x = 1.5;
+    ed.captureFigure(b);
+    ASSERT_EQ(a.balls.chunks.size(), 4u);
+    for (std::size_t c = 0; c < 4; ++c) EXPECT_EQ(a.balls.chunks[c] == b.balls.chunks[c], c != 2) << "chunk " << c;
+    EXPECT_FALSE(a == b);
+}
+
+// Steps of known sizes: one ball record each, so every step costs the same.
+struct boundedHistory : ::testing::Test {
+    editHistory h;
+    std::size_t stepBytes = 0;
+
+    historyStep step(double x) {
+        headlessPlatform io;
+        editorState ed{io};
+        figures::addBall(ed, x, 0);
+        historyStep s;
+        ed.captureFigure(s.figure);
+        return s;
+    }
+
+    void fill(int undo, int redo) {
+        for (int i = 0; i < undo; ++i) h.undoSteps.push_back(step(i));
+        for (int i = 0; i < redo; ++i) h.redoSteps.push_back(step(100 + i));
+    }
+    double firstX(const std::deque<historyStep>& d) {
+        double x = 0;
+        d.front().figure.balls.forEach([&](const ballRecord& r) { x = r.x; });
+        return x;
+    }
+};
+
+TEST_F(boundedHistory, roomIsMadeFromTheFarthestStepsOfTheChosenStackFirst) {
+    struct {
+        const char* name;
+        bool redoFirst;
+        std::size_t room;  // steps of room asked for, beyond the one new step
+        std::size_t undoLeft, redoLeft;
+    } cases[] = {
+        {"undo first", false, 2, 3, 3},
+        {"redo first", true, 2, 5, 1},
+        {"into the other stack", false, 6, 0, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.clear();
+        const std::size_t empty = h.bytes();
+        fill(5, 3);
+        const std::size_t each = (h.bytes() - empty) / 8;
+        h.byteLimit = h.bytes();
+        ASSERT_TRUE(h.makeRoom(c.room * each - 1, c.redoFirst));
+        EXPECT_EQ(h.undoSteps.size(), c.undoLeft);
+        EXPECT_EQ(h.redoSteps.size(), c.redoLeft);
+        if (c.undoLeft) {
+            EXPECT_EQ(firstX(h.undoSteps), 5.0 - c.undoLeft);
+        }
+        if (c.redoLeft) {
+            EXPECT_EQ(firstX(h.redoSteps), 103.0 - c.redoLeft);
+        }
+    }
+    h.clear();
+    h.byteLimit = 10;
+    EXPECT_FALSE(h.makeRoom(11, false));  // more than the whole budget
+}
+
+TEST_F(boundedHistory, committingKeepsTheCountBound) {
+    h.stepLimit = 4;
+    fill(4, 2);
+    h.pending = step(50);
+    h.hasPending = true;
+    h.commitPending();
+    EXPECT_TRUE(h.redoSteps.empty());
+    ASSERT_EQ(h.undoSteps.size(), 4u);
+    EXPECT_EQ(firstX(h.undoSteps), 1.0);
+}
+
+}  // namespace
+}  // namespace tumbla
