@@ -408,7 +408,7 @@ TEST(inputMap, keysMapToVirtualKeyCodes) {
         {SDLK_a, 65},         {SDLK_z, 90},         {SDLK_m, 77},      {SDLK_DELETE, 46},   {SDLK_LEFT, 37},
         {SDLK_UP, 38},        {SDLK_RIGHT, 39},     {SDLK_DOWN, 40},   {SDLK_LCTRL, 162},   {SDLK_RCTRL, 163},
         {SDLK_KP_ENTER, 13},  {SDLK_RETURN, 13},    {SDLK_BACKSPACE, 8}, {SDLK_ESCAPE, 27}, {SDLK_SPACE, 32},
-        {SDLK_F1, -1},        {SDLK_LSHIFT, -1},
+        {SDLK_F1, -1},        {SDLK_LSHIFT, 16},    {SDLK_RSHIFT, 16},
     };
     for (auto [key, code] : cases) EXPECT_EQ(virtualKeyCode(key), code) << SDL_GetKeyName(key);
 }
