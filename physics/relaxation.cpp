@@ -125,39 +125,31 @@ private:
 // would cost more than it saves.
 constexpr std::size_t parallelThreshold = 256;
 
-// A tension as a pass needs it: its arms and balls (fixed while the active
-// lists stay the same), which of its balls this part moves, and the values
-// read again every frame.
-struct tensionHot {
-    int arm1, arm2;  // local arms A->J and J->B
-    int a, j, b;     // flat balls
-    unsigned char owned;  // bits 0, 1, 2: A, J, B belong to this part
-    bool acts;
-    double restAngle, capLimit, mMin;
-};
-
-struct linkHot {
-    int a, b;
-    unsigned char owned;  // bits 0, 1: A, B belong to this part
-    double restLength, shareA, shareB;
-};
+using relaxationKernels::armRecord;
+using relaxationKernels::linkBlock;
+using relaxationKernels::tensionBlock;
+using relaxationKernels::tensionSide;
 
 // One thread's share of the work: the balls it owns, and every tension and
-// link touching one of them, in list order.
+// link touching one of them, in list order, in blocks of four (the last
+// block padded with tensions and links that only touch the scratch pair).
 struct part {
     int ballBegin = 0, ballEnd = 0;
+    int scratch = 0;  // flat index of this part's scratch pair
     std::vector<int> tensions;  // indices into the active tensions
-    std::vector<tensionHot> hotTensions;
+    std::vector<tensionBlock> tensionBlocks;
+    std::vector<tensionSide> tensionSides;
     std::vector<int> armFrom, armTo;  // per local arm: flat balls U and V
-    std::vector<armMeasure> arms;     // per local arm, every pass
+    std::vector<armRecord> arms;      // per local arm, every pass
     std::vector<int> links;
-    std::vector<linkHot> hotLinks;
+    std::vector<linkBlock> linkBlocks;
 };
 
 }  // namespace
 
 struct relaxationSolver::state {
     int threads = 1;
+    bool wide = false;
     std::unique_ptr<workerPool> pool;
     spinBarrier barrier;
 
@@ -173,10 +165,10 @@ struct relaxationSolver::state {
     std::vector<int> lA, lB;      // flat balls of each active link
     std::vector<part> parts;
 
-    // Per flat ball, filled every frame by the ball's owner.
-    std::vector<double> mass;
-    std::vector<double> posX[2], posY[2];
-    std::vector<double> shiftX, shiftY;
+    // Per flat ball (then one scratch pair per part): (x, y) pairs, filled
+    // every frame by the ball's owner.
+    std::vector<double> pos[2];
+    std::vector<double> shift;
 
     // The current call.
     int passes = 0, drawMode = 0;
@@ -216,14 +208,9 @@ bool relaxationSolver::state::listsMatch(const editorState& ed) const {
 
 void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
                                         std::vector<int>& armNext) const {
-    auto owns = [&](int f) { return f >= p.ballBegin && f < p.ballEnd; };
-    auto ownedBits = [&](std::initializer_list<int> balls) {
-        unsigned char bits = 0, bit = 1;
-        for (int f : balls) bits |= owns(f) ? bit : 0, bit <<= 1;
-        return bits;
-    };
+    auto target = [&](int f) { return f >= p.ballBegin && f < p.ballEnd ? f : p.scratch; };
     p.tensions.clear();
-    p.hotTensions.clear();
+    p.tensionBlocks.clear();
     p.armFrom.clear();
     p.armTo.clear();
     armNext.clear();
@@ -239,22 +226,43 @@ void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
         return a;
     };
     for (std::size_t k = 0; k < tA.size(); ++k) {
-        const unsigned char bits = ownedBits({tA[k], tJ[k], tB[k]});
-        if (!bits) continue;
+        const int a = target(tA[k]), j = target(tJ[k]), b = target(tB[k]);
+        if (a == p.scratch && j == p.scratch && b == p.scratch) continue;
+        const int lane = static_cast<int>(p.tensions.size() % 4);
+        if (lane == 0) p.tensionBlocks.emplace_back();
+        tensionBlock& t = p.tensionBlocks.back();
+        t.arm1[lane] = armOf(tA[k], tJ[k]);
+        t.arm2[lane] = armOf(tJ[k], tB[k]);
+        t.a[lane] = a, t.j[lane] = j, t.b[lane] = b;
         p.tensions.push_back(static_cast<int>(k));
-        p.hotTensions.push_back({armOf(tA[k], tJ[k]), armOf(tJ[k], tB[k]), tA[k], tJ[k], tB[k], bits,
-                                 false, 0.0, 0.0, 0.0});
     }
+    for (std::size_t lane = p.tensions.size() % 4; lane > 0 && lane < 4; ++lane) {
+        tensionBlock& t = p.tensionBlocks.back();
+        t.arm1[lane] = t.arm2[lane] = 0;
+        t.a[lane] = t.j[lane] = t.b[lane] = p.scratch;
+    }
+    p.tensionSides.resize(p.tensionBlocks.size());
     for (int u : p.armFrom) armHead[u] = -1;
     p.arms.resize(p.armFrom.size());
 
     p.links.clear();
-    p.hotLinks.clear();
+    p.linkBlocks.clear();
     for (std::size_t k = 0; k < lA.size(); ++k) {
-        const unsigned char bits = ownedBits({lA[k], lB[k]});
-        if (!bits) continue;
+        const int ta = target(lA[k]), tb = target(lB[k]);
+        if (ta == p.scratch && tb == p.scratch) continue;
+        const int lane = static_cast<int>(p.links.size() % 4);
+        if (lane == 0) p.linkBlocks.emplace_back();
+        linkBlock& l = p.linkBlocks.back();
+        l.a[lane] = lA[k], l.b[lane] = lB[k];
+        l.ta[lane] = ta, l.tb[lane] = tb;
         p.links.push_back(static_cast<int>(k));
-        p.hotLinks.push_back({lA[k], lB[k], bits, 0.0, 0.0, 0.0});
+    }
+    for (std::size_t lane = p.links.size() % 4; lane > 0 && lane < 4; ++lane) {
+        linkBlock& l = p.linkBlocks.back();
+        l.a[lane] = l.b[lane] = 0;
+        l.ta[lane] = l.tb[lane] = p.scratch;
+        l.restLength[lane] = 0.0;
+        l.shareA[lane] = l.shareB[lane] = 2.0;
     }
 }
 
@@ -298,12 +306,14 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
         const long goal = total * (t + 1) / count;
         while (i < n && (t == count - 1 || sum + work[i] <= goal)) sum += work[i++];
         parts[t].ballEnd = i;
+        parts[t].scratch = n + t;
     }
 
     std::vector<int> armHead(n, -1), armNext;
     for (part& p : parts) buildPart(p, armHead, armNext);
 
-    for (auto* v : {&mass, &posX[0], &posX[1], &posY[0], &posY[1], &shiftX, &shiftY}) v->resize(n);
+    for (auto* v : {&pos[0], &pos[1]}) v->resize(2 * static_cast<std::size_t>(n));
+    shift.assign(2 * static_cast<std::size_t>(n + count), 0.0);
     built = true;
 }
 
@@ -315,138 +325,151 @@ bool relaxationSolver::state::refresh(part& p) {
         const int k = p.tensions[i];
         const tension* t = tensionsSeen[k];
         same = same && t->ballA == flat[tA[k]] && t->centre == flat[tJ[k]] && t->ballB == flat[tB[k]];
-        tensionHot& h = p.hotTensions[i];
-        h.acts = tensionActs(*t);
-        h.restAngle = t->restAngle;
-        h.capLimit = t->strength + 10000.0 * drawMode;
-        h.mMin = smallestMass(massDivisor(t->ballA->effectiveMass), massDivisor(t->centre->effectiveMass),
-                              massDivisor(t->ballB->effectiveMass));
+        tensionBlock& block = p.tensionBlocks[i / 4];
+        tensionSide& side = p.tensionSides[i / 4];
+        const int lane = static_cast<int>(i % 4);
+        if (lane == 0) block.plain = 1;
+        const double mA = massDivisor(t->ballA->effectiveMass);
+        const double mJ = massDivisor(t->centre->effectiveMass);
+        const double mB = massDivisor(t->ballB->effectiveMass);
+        const bool acts = tensionActs(*t);
+        block.restAngle[lane] = t->restAngle;
+        block.capLimit[lane] = t->strength + 10000.0 * drawMode;
+        side.mMin[lane] = smallestMass(mA, mJ, mB);
+        side.mA[lane] = mA, side.mJ[lane] = mJ, side.mB[lane] = mB;
+        side.acts[lane] = acts ? 1.0 : 0.0;
+        if (!acts || mA != 1.0 || mJ != 1.0 || mB != 1.0) block.plain = 0;
+    }
+    if (const int pad = static_cast<int>(p.tensions.size() % 4)) {
+        tensionBlock& block = p.tensionBlocks.back();
+        tensionSide& side = p.tensionSides.back();
+        block.plain = 0;
+        for (int lane = pad; lane < 4; ++lane) {
+            block.restAngle[lane] = block.capLimit[lane] = 0.0;
+            side.mMin[lane] = side.mA[lane] = side.mJ[lane] = side.mB[lane] = 1.0;
+            side.acts[lane] = 0.0;
+        }
     }
     for (std::size_t i = 0; i < p.links.size(); ++i) {
         const link* l = linksSeen[p.links[i]];
         same = same && l->ballA == flat[lA[p.links[i]]] && l->ballB == flat[lB[p.links[i]]];
         const double mA = massDivisor(l->ballA->effectiveMass);
         const double mB = massDivisor(l->ballB->effectiveMass);
-        linkHot& h = p.hotLinks[i];
-        h.restLength = l->restLength;
-        h.shareA = linkShare(mA, mB);
-        h.shareB = linkShare(mB, mA);
+        linkBlock& block = p.linkBlocks[i / 4];
+        const int lane = static_cast<int>(i % 4);
+        block.restLength[lane] = l->restLength;
+        block.shareA[lane] = linkShare(mA, mB);
+        block.shareB[lane] = linkShare(mB, mA);
     }
     return same;
 }
 
 namespace {
 
-// One ball's shift held in registers while consecutive constraints add to
-// it (the tensions of a joint, the links of a ball), instead of a chain of
-// stores and loads. Every addition still happens in list order.
-struct shiftCache {
-    double* sx;
-    double* sy;
-    int ball = -1;
-    double x = 0.0, y = 0.0;
+void clearActiveShifts(const part& p, const std::vector<int>& applyCount, double* shift) {
+    for (int f = p.ballBegin; f < p.ballEnd; ++f)
+        if (applyCount[f]) shift[2 * f] = shift[2 * f + 1] = 0.0;
+}
 
-    void hold(int f) {
-        if (f == ball) return;
-        flush();
-        ball = f;
-        x = sx[f];
-        y = sy[f];
+// The scalar kernels, the same steps as the wide ones in relaxationWide.cpp.
+void measureArms(const int* from, const int* to, int count, const double* pos, armRecord* out) {
+    for (int i = 0; i < count; ++i) {
+        const int u = from[i], v = to[i];
+        const armMeasure m = measureArm(pos[2 * u], pos[2 * u + 1], pos[2 * v], pos[2 * v + 1]);
+        out[i] = {m.angle, m.gainS, m.qy, m.qx};
     }
-    void flush() {
-        if (ball >= 0) sx[ball] = x, sy[ball] = y;
-    }
-    void add(int f, double dx, double dy) {
-        if (f == ball) {
-            x += dx;
-            y += dy;
-        } else {
-            sx[f] += dx;
-            sy[f] += dy;
+}
+
+inline armMeasure measureOf(const armRecord& r) { return {r.angle, r.gainS, r.qy, r.qx}; }
+
+// A tension that does not act adds -0.0 (x + -0.0 is x for every x), as the
+// wide kernel does.
+void tensionBlocks(const tensionBlock* blocks, const tensionSide* side, int count,
+                   const armRecord* arms, double dt, double* shift) {
+    for (int g = 0; g < count; ++g) {
+        const tensionBlock& t = blocks[g];
+        for (int k = 0; k < 4; ++k) {
+            const armMeasure arm1 = measureOf(arms[t.arm1[k]]), arm2 = measureOf(arms[t.arm2[k]]);
+            const double mMin = t.plain ? 1.0 : side[g].mMin[k];
+            const double mA = t.plain ? 1.0 : side[g].mA[k];
+            const double mJ = t.plain ? 1.0 : side[g].mJ[k];
+            const double mB = t.plain ? 1.0 : side[g].mB[k];
+            tensionShifts s{-0.0, -0.0, -0.0, -0.0, -0.0, -0.0};
+            if (t.plain || side[g].acts[k] != 0.0)
+                s = tensionCorrection(arm1, arm2, t.restAngle[k], t.capLimit[k], dt, mA, mJ, mB, mMin);
+            double* a = shift + 2 * t.a[k];
+            a[0] += s.ax, a[1] += s.ay;
+            double* j = shift + 2 * t.j[k];
+            j[0] += s.jx, j[1] += s.jy;
+            double* b = shift + 2 * t.b[k];
+            b[0] += s.bx, b[1] += s.by;
         }
     }
-};
+}
 
-void clearActiveShifts(const part& p, const std::vector<int>& applyCount, double* sx, double* sy) {
-    for (int f = p.ballBegin; f < p.ballEnd; ++f)
-        if (applyCount[f]) sx[f] = sy[f] = 0.0;
+void linkBlocks(const linkBlock* blocks, int count, const double* pos, double* shift) {
+    for (int g = 0; g < count; ++g) {
+        const linkBlock& l = blocks[g];
+        for (int k = 0; k < 4; ++k) {
+            const int a = l.a[k], b = l.b[k];
+            const linkShifts s = linkCorrectionFrom(l.restLength[k], pos[2 * b] - pos[2 * a],
+                                                    pos[2 * b + 1] - pos[2 * a + 1], l.shareA[k],
+                                                    l.shareB[k]);
+            double* ta = shift + 2 * l.ta[k];
+            ta[0] += s.ax, ta[1] += s.ay;
+            double* tb = shift + 2 * l.tb[k];
+            tb[0] += s.bx, tb[1] += s.by;
+        }
+    }
 }
 
 }  // namespace
 
+double relaxationKernels::tensionErrorOf(double angle1, double angle2, double restAngle) {
+    return tensionError({angle1, 0.0, 0.0, 0.0}, {angle2, 0.0, 0.0, 0.0}, restAngle);
+}
+
 // Shifts start at +0.0 for active balls; a ball that is only named by a
 // constraint keeps adding to its shift, as it is never cleared.
 void relaxationSolver::state::tensionPass(part& p, int cur) {
-    const double* x = posX[cur].data();
-    const double* y = posY[cur].data();
-    for (std::size_t a = 0; a < p.arms.size(); ++a) {
-        const int u = p.armFrom[a], v = p.armTo[a];
-        p.arms[a] = measureArm(x[u], y[u], x[v], y[v]);
+    const double* x = pos[cur].data();
+    const int arms = static_cast<int>(p.arms.size());
+    const int blocks = static_cast<int>(p.tensionBlocks.size());
+    clearActiveShifts(p, applyCount, shift.data());
+    if (wide) {
+        relaxationKernels::measureArmsWide(p.armFrom.data(), p.armTo.data(), arms, x, p.arms.data());
+        relaxationKernels::tensionBlocksWide(p.tensionBlocks.data(), p.tensionSides.data(), blocks,
+                                             p.arms.data(), dt, shift.data());
+    } else {
+        measureArms(p.armFrom.data(), p.armTo.data(), arms, x, p.arms.data());
+        tensionBlocks(p.tensionBlocks.data(), p.tensionSides.data(), blocks, p.arms.data(), dt,
+                      shift.data());
     }
-    clearActiveShifts(p, applyCount, shiftX.data(), shiftY.data());
-    const double* m = mass.data();
-    shiftCache cache{shiftX.data(), shiftY.data()};
-    auto push = [&](const tensionHot& h, double errorShare) {
-        if (!h.acts) return;
-        const armMeasure& arm1 = p.arms[h.arm1];
-        const armMeasure& arm2 = p.arms[h.arm2];
-        const tensionShifts s = tensionPushes(arm1, arm2, errorShare,
-                                              tensionCap(arm1, arm2, h.capLimit, h.mMin), dt,
-                                              m[h.a], m[h.j], m[h.b]);
-        if (h.owned & 2) cache.hold(h.j);
-        if (h.owned & 1) cache.add(h.a, s.ax, s.ay);
-        if (h.owned & 2) cache.add(h.j, s.jx, s.jy);
-        if (h.owned & 4) cache.add(h.b, s.bx, s.by);
-    };
-    // Two tensions at a time, for one paired division.
-    const std::size_t n = p.hotTensions.size();
-    std::size_t i = 0;
-    for (; i + 1 < n; i += 2) {
-        const tensionHot& h0 = p.hotTensions[i];
-        const tensionHot& h1 = p.hotTensions[i + 1];
-        const doublePair share =
-            dividePair(tensionError(p.arms[h0.arm1], p.arms[h0.arm2], h0.restAngle),
-                       tensionError(p.arms[h1.arm1], p.arms[h1.arm2], h1.restAngle), 400.0, 400.0);
-        push(h0, share[0]);
-        push(h1, share[1]);
-    }
-    if (i < n) {
-        const tensionHot& h = p.hotTensions[i];
-        push(h, tensionError(p.arms[h.arm1], p.arms[h.arm2], h.restAngle) / 400.0);
-    }
-    cache.flush();
 }
 
 void relaxationSolver::state::linkPass(part& p, int cur) {
-    const double* x = posX[cur].data();
-    const double* y = posY[cur].data();
-    clearActiveShifts(p, applyCount, shiftX.data(), shiftY.data());
-    shiftCache cache{shiftX.data(), shiftY.data()};
-    for (const linkHot& h : p.hotLinks) {
-        const linkShifts s =
-            linkCorrectionFrom(h.restLength, x[h.b] - x[h.a], y[h.b] - y[h.a], h.shareA, h.shareB);
-        if (h.owned & 1) {
-            cache.hold(h.a);
-            cache.add(h.a, s.ax, s.ay);
-        }
-        if (h.owned & 2) cache.add(h.b, s.bx, s.by);
-    }
-    cache.flush();
+    const int blocks = static_cast<int>(p.linkBlocks.size());
+    clearActiveShifts(p, applyCount, shift.data());
+    if (wide)
+        relaxationKernels::linkBlocksWide(p.linkBlocks.data(), blocks, pos[cur].data(), shift.data());
+    else
+        linkBlocks(p.linkBlocks.data(), blocks, pos[cur].data(), shift.data());
 }
 
 // Moves the owned active balls by their shifts (once per appearance in
 // activeBalls) into the other position buffer.
 void relaxationSolver::state::moveOwned(const part& p, int cur) {
-    const double *x = posX[cur].data(), *y = posY[cur].data();
-    double *nextX = posX[1 - cur].data(), *nextY = posY[1 - cur].data();
+    const double* from = pos[cur].data();
+    double* to = pos[1 - cur].data();
+    const double* d = shift.data();
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
-        double nx = x[f], ny = y[f];
+        double nx = from[2 * f], ny = from[2 * f + 1];
         for (int t = 0; t < applyCount[f]; ++t) {
-            nx += shiftX[f];
-            ny += shiftY[f];
+            nx += d[2 * f];
+            ny += d[2 * f + 1];
         }
-        nextX[f] = nx;
-        nextY[f] = ny;
+        to[2 * f] = nx;
+        to[2 * f + 1] = ny;
     }
 }
 
@@ -458,11 +481,10 @@ void relaxationSolver::state::run(int index) {
 
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
         const ball* b = flat[f];
-        mass[f] = massDivisor(b->effectiveMass);
-        posX[0][f] = b->x;
-        posY[0][f] = b->y;
-        shiftX[f] = b->shiftX;
-        shiftY[f] = b->shiftY;
+        pos[0][2 * f] = b->x;
+        pos[0][2 * f + 1] = b->y;
+        shift[2 * f] = b->shiftX;
+        shift[2 * f + 1] = b->shiftY;
     }
     barrier.wait();
 
@@ -479,21 +501,40 @@ void relaxationSolver::state::run(int index) {
     }
     for (int f = p.ballBegin; f < p.ballEnd; ++f) {
         ball* b = flat[f];
-        b->x = posX[cur][f];
-        b->y = posY[cur][f];
-        b->shiftX = shiftX[f];
-        b->shiftY = shiftY[f];
+        b->x = pos[cur][2 * f];
+        b->y = pos[cur][2 * f + 1];
+        b->shiftX = shift[2 * f];
+        b->shiftY = shift[2 * f + 1];
     }
 }
 
+namespace {
+
+bool wideKernelsWanted() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (const char* text = std::getenv("TUMBLA_SCALAR_PHYSICS"))
+        if (text[0] && text[0] != '0') return false;
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
 relaxationSolver::relaxationSolver(int threads) : s(std::make_unique<state>()) {
     s->threads = std::max(1, threads);
+    s->wide = wideKernelsWanted();
     if (s->threads > 1) s->pool = std::make_unique<workerPool>(s->threads - 1);
 }
 
 relaxationSolver::~relaxationSolver() = default;
 
 int relaxationSolver::threads() const { return s->threads; }
+
+void relaxationSolver::useWideKernels(bool on) { s->wide = on && wideKernelsWanted(); }
+
+bool relaxationSolver::wideKernels() const { return s->wide; }
 
 void relaxationSolver::relax(editorState& ed, int passes, int drawMode, double dt) {
     s->passes = passes;

@@ -20,6 +20,11 @@ public:
     relaxationSolver& operator=(const relaxationSolver&) = delete;
 
     int threads() const;
+    // The four-wide kernels (AVX2) are used when the processor has them,
+    // unless turned off here or by the environment variable
+    // TUMBLA_SCALAR_PHYSICS; both give the same bits.
+    void useWideKernels(bool on);
+    bool wideKernels() const;
     // Runs the passes over the editor's active lists, as applyTensions(drawMode)
     // followed by applyLinks(), passes times.
     void relax(editorState& ed, int passes, int drawMode, double dt);
@@ -29,6 +34,47 @@ public:
 private:
     std::unique_ptr<state> s;
 };
+
+// The kernels of a pass, over blocks of four constraints. The scalar ones
+// live in relaxation.cpp, the four-wide ones in relaxationWide.cpp (built
+// for AVX2 and used only where the processor has it). Positions and shifts
+// are (x, y) pairs per flat ball; shift targets of balls another thread
+// owns point at a scratch pair of this thread instead.
+namespace relaxationKernels {
+
+// A measured arm: angle, 0.7 times the guarded squared length, dy/s, -dx/s.
+struct alignas(32) armRecord {
+    double angle, gainS, qy, qx;
+};
+
+struct tensionBlock {
+    int arm1[4], arm2[4];  // arms A->J and J->B
+    int a[4], j[4], b[4];  // shift targets
+    double restAngle[4], capLimit[4];
+    int plain;  // all four act and all their masses are 1
+};
+
+// Read only when the block is not plain. A tension that does not act adds
+// -0.0, which leaves every sum unchanged.
+struct tensionSide {
+    double mMin[4], mA[4], mJ[4], mB[4], acts[4];
+};
+
+struct linkBlock {
+    int a[4], b[4];    // flat balls, for the positions
+    int ta[4], tb[4];  // shift targets
+    double restLength[4], shareA[4], shareB[4];
+};
+
+void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out);
+void tensionBlocksWide(const tensionBlock* blocks, const tensionSide* side, int count,
+                       const armRecord* arms, double dt, double* shift);
+void linkBlocksWide(const linkBlock* blocks, int count, const double* pos, double* shift);
+
+// The angle error at the joint, for the wide kernels' unusual angles.
+double tensionErrorOf(double angle1, double angle2, double restAngle);
+
+}  // namespace relaxationKernels
 
 // The editor's solver, made (again) when the wanted thread count changes:
 // editorState::physicsThreads when above 0, else the environment variable
