@@ -136,6 +136,7 @@ using relaxationKernels::tensionSide;
 struct part {
     int ballBegin = 0, ballEnd = 0;
     int scratch = 0;  // flat index of this part's scratch pair
+    bool eachOnce = true;  // every owned ball is once in activeBalls
     std::vector<int> tensions;  // indices into the active tensions
     std::vector<tensionBlock> tensionBlocks;
     std::vector<tensionSide> tensionSides;
@@ -182,7 +183,7 @@ struct relaxationSolver::state {
     void run(int index);
     void tensionPass(part& p, int cur);
     void linkPass(part& p, int cur);
-    void moveOwned(const part& p, int cur);
+    void moveOwned(const part& p, int cur, bool clear);
     static void task(void* self, int index) { static_cast<state*>(self)->run(index); }
 };
 
@@ -233,13 +234,13 @@ void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
         tensionBlock& t = p.tensionBlocks.back();
         t.arm1[lane] = armOf(tA[k], tJ[k]);
         t.arm2[lane] = armOf(tJ[k], tB[k]);
-        t.a[lane] = a, t.j[lane] = j, t.b[lane] = b;
+        t.a[lane] = 2 * a, t.j[lane] = 2 * j, t.b[lane] = 2 * b;
         p.tensions.push_back(static_cast<int>(k));
     }
     for (std::size_t lane = p.tensions.size() % 4; lane > 0 && lane < 4; ++lane) {
         tensionBlock& t = p.tensionBlocks.back();
         t.arm1[lane] = t.arm2[lane] = 0;
-        t.a[lane] = t.j[lane] = t.b[lane] = p.scratch;
+        t.a[lane] = t.j[lane] = t.b[lane] = 2 * p.scratch;
     }
     p.tensionSides.resize(p.tensionBlocks.size());
     for (int u : p.armFrom) armHead[u] = -1;
@@ -253,14 +254,14 @@ void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
         const int lane = static_cast<int>(p.links.size() % 4);
         if (lane == 0) p.linkBlocks.emplace_back();
         linkBlock& l = p.linkBlocks.back();
-        l.a[lane] = lA[k], l.b[lane] = lB[k];
-        l.ta[lane] = ta, l.tb[lane] = tb;
+        l.a[lane] = 2 * lA[k], l.b[lane] = 2 * lB[k];
+        l.ta[lane] = 2 * ta, l.tb[lane] = 2 * tb;
         p.links.push_back(static_cast<int>(k));
     }
     for (std::size_t lane = p.links.size() % 4; lane > 0 && lane < 4; ++lane) {
         linkBlock& l = p.linkBlocks.back();
         l.a[lane] = l.b[lane] = 0;
-        l.ta[lane] = l.tb[lane] = p.scratch;
+        l.ta[lane] = l.tb[lane] = 2 * p.scratch;
         l.restLength[lane] = 0.0;
         l.shareA[lane] = l.shareB[lane] = 2.0;
     }
@@ -307,6 +308,9 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
         while (i < n && (t == count - 1 || sum + work[i] <= goal)) sum += work[i++];
         parts[t].ballEnd = i;
         parts[t].scratch = n + t;
+        parts[t].eachOnce = true;
+        for (int f = parts[t].ballBegin; f < parts[t].ballEnd; ++f)
+            if (applyCount[f] != 1) parts[t].eachOnce = false;
     }
 
     std::vector<int> armHead(n, -1), armNext;
@@ -397,11 +401,11 @@ void tensionBlocks(const tensionBlock* blocks, const tensionSide* side, int coun
             tensionShifts s{-0.0, -0.0, -0.0, -0.0, -0.0, -0.0};
             if (t.plain || side[g].acts[k] != 0.0)
                 s = tensionCorrection(arm1, arm2, t.restAngle[k], t.capLimit[k], dt, mA, mJ, mB, mMin);
-            double* a = shift + 2 * t.a[k];
+            double* a = shift + t.a[k];
             a[0] += s.ax, a[1] += s.ay;
-            double* j = shift + 2 * t.j[k];
+            double* j = shift + t.j[k];
             j[0] += s.jx, j[1] += s.jy;
-            double* b = shift + 2 * t.b[k];
+            double* b = shift + t.b[k];
             b[0] += s.bx, b[1] += s.by;
         }
     }
@@ -412,12 +416,11 @@ void linkBlocks(const linkBlock* blocks, int count, const double* pos, double* s
         const linkBlock& l = blocks[g];
         for (int k = 0; k < 4; ++k) {
             const int a = l.a[k], b = l.b[k];
-            const linkShifts s = linkCorrectionFrom(l.restLength[k], pos[2 * b] - pos[2 * a],
-                                                    pos[2 * b + 1] - pos[2 * a + 1], l.shareA[k],
-                                                    l.shareB[k]);
-            double* ta = shift + 2 * l.ta[k];
+            const linkShifts s = linkCorrectionFrom(l.restLength[k], pos[b] - pos[a],
+                                                    pos[b + 1] - pos[a + 1], l.shareA[k], l.shareB[k]);
+            double* ta = shift + l.ta[k];
             ta[0] += s.ax, ta[1] += s.ay;
-            double* tb = shift + 2 * l.tb[k];
+            double* tb = shift + l.tb[k];
             tb[0] += s.bx, tb[1] += s.by;
         }
     }
@@ -429,13 +432,13 @@ double relaxationKernels::tensionErrorOf(double angle1, double angle2, double re
     return tensionError({angle1, 0.0, 0.0, 0.0}, {angle2, 0.0, 0.0, 0.0}, restAngle);
 }
 
-// Shifts start at +0.0 for active balls; a ball that is only named by a
-// constraint keeps adding to its shift, as it is never cleared.
+// Shifts start at +0.0 for active balls (moveOwned clears them after each
+// pass); a ball that is only named by a constraint keeps adding to its
+// shift, as it is never cleared.
 void relaxationSolver::state::tensionPass(part& p, int cur) {
     const double* x = pos[cur].data();
     const int arms = static_cast<int>(p.arms.size());
     const int blocks = static_cast<int>(p.tensionBlocks.size());
-    clearActiveShifts(p, applyCount, shift.data());
     if (wide) {
         relaxationKernels::measureArmsWide(p.armFrom.data(), p.armTo.data(), arms, x, p.arms.data());
         relaxationKernels::tensionBlocksWide(p.tensionBlocks.data(), p.tensionSides.data(), blocks,
@@ -449,7 +452,6 @@ void relaxationSolver::state::tensionPass(part& p, int cur) {
 
 void relaxationSolver::state::linkPass(part& p, int cur) {
     const int blocks = static_cast<int>(p.linkBlocks.size());
-    clearActiveShifts(p, applyCount, shift.data());
     if (wide)
         relaxationKernels::linkBlocksWide(p.linkBlocks.data(), blocks, pos[cur].data(), shift.data());
     else
@@ -457,20 +459,30 @@ void relaxationSolver::state::linkPass(part& p, int cur) {
 }
 
 // Moves the owned active balls by their shifts (once per appearance in
-// activeBalls) into the other position buffer.
-void relaxationSolver::state::moveOwned(const part& p, int cur) {
+// activeBalls) into the other position buffer. With clear, the shifts of
+// the active balls are then set to +0.0 for the next pass, and the scratch
+// pair too.
+void relaxationSolver::state::moveOwned(const part& p, int cur, bool clear) {
     const double* from = pos[cur].data();
     double* to = pos[1 - cur].data();
-    const double* d = shift.data();
-    for (int f = p.ballBegin; f < p.ballEnd; ++f) {
-        double nx = from[2 * f], ny = from[2 * f + 1];
-        for (int t = 0; t < applyCount[f]; ++t) {
-            nx += d[2 * f];
-            ny += d[2 * f + 1];
+    double* d = shift.data();
+    if (p.eachOnce) {
+        for (int i = 2 * p.ballBegin; i < 2 * p.ballEnd; ++i) to[i] = from[i] + d[i];
+        if (clear)
+            for (int i = 2 * p.ballBegin; i < 2 * p.ballEnd; ++i) d[i] = 0.0;
+    } else {
+        for (int f = p.ballBegin; f < p.ballEnd; ++f) {
+            double nx = from[2 * f], ny = from[2 * f + 1];
+            for (int t = 0; t < applyCount[f]; ++t) {
+                nx += d[2 * f];
+                ny += d[2 * f + 1];
+            }
+            to[2 * f] = nx;
+            to[2 * f + 1] = ny;
         }
-        to[2 * f] = nx;
-        to[2 * f + 1] = ny;
+        if (clear) clearActiveShifts(p, applyCount, d);
     }
+    if (clear) d[2 * p.scratch] = d[2 * p.scratch + 1] = 0.0;
 }
 
 void relaxationSolver::state::run(int index) {
@@ -486,16 +498,17 @@ void relaxationSolver::state::run(int index) {
         shift[2 * f] = b->shiftX;
         shift[2 * f + 1] = b->shiftY;
     }
+    if (passes > 0) clearActiveShifts(p, applyCount, shift.data());
     barrier.wait();
 
     int cur = 0;
     for (int pass = 0; pass < passes; ++pass) {
         tensionPass(p, cur);
-        moveOwned(p, cur);
+        moveOwned(p, cur, true);
         cur = 1 - cur;
         barrier.wait();
         linkPass(p, cur);
-        moveOwned(p, cur);
+        moveOwned(p, cur, pass + 1 < passes);
         cur = 1 - cur;
         barrier.wait();
     }

@@ -38,7 +38,8 @@ private:
 // The kernels of a pass, over blocks of four constraints. The scalar ones
 // live in relaxation.cpp, the four-wide ones in relaxationWide.cpp (built
 // for AVX2 and used only where the processor has it). Positions and shifts
-// are (x, y) pairs per flat ball; shift targets of balls another thread
+// are (x, y) pairs per flat ball, and blocks name balls by the offset of
+// their pair (twice the flat index); shift targets of balls another thread
 // owns point at a scratch pair of this thread instead.
 namespace relaxationKernels {
 

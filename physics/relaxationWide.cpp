@@ -18,17 +18,17 @@ namespace tumbla::relaxationKernels {
 
 namespace {
 
-inline __m128d loadPair(const double* shift, int f) { return _mm_loadu_pd(shift + 2 * f); }
-inline void addPair(double* shift, int f, __m128d v) {
-    _mm_storeu_pd(shift + 2 * f, _mm_add_pd(_mm_loadu_pd(shift + 2 * f), v));
+// Balls by the offset of their pair.
+inline __m128d loadPair(const double* shift, int at) { return _mm_loadu_pd(shift + at); }
+inline void addPair(double* shift, int at, __m128d v) {
+    _mm_storeu_pd(shift + at, _mm_add_pd(_mm_loadu_pd(shift + at), v));
 }
 
 inline bool allSet(__m256d mask) { return _mm256_movemask_pd(mask) == 15; }
 
-// Two pairs (x, y) of positions as one vector.
+// Two pairs (x, y) of positions as one vector, by the offsets of the pairs.
 inline __m256d twoPairs(const double* pos, int f, int g) {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(pos + 2 * f)),
-                                _mm_loadu_pd(pos + 2 * g), 1);
+    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(pos + f)), _mm_loadu_pd(pos + g), 1);
 }
 
 // A function, not a constant: nothing here may run before the processor
@@ -47,9 +47,10 @@ inline __m256d guardNearZero(__m256d v) {
 void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out) {
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-        const __m256d d01 = _mm256_sub_pd(twoPairs(pos, to[i], to[i + 1]), twoPairs(pos, from[i], from[i + 1]));
-        const __m256d d23 =
-            _mm256_sub_pd(twoPairs(pos, to[i + 2], to[i + 3]), twoPairs(pos, from[i + 2], from[i + 3]));
+        const __m256d d01 = _mm256_sub_pd(twoPairs(pos, 2 * to[i], 2 * to[i + 1]),
+                                          twoPairs(pos, 2 * from[i], 2 * from[i + 1]));
+        const __m256d d23 = _mm256_sub_pd(twoPairs(pos, 2 * to[i + 2], 2 * to[i + 3]),
+                                          twoPairs(pos, 2 * from[i + 2], 2 * from[i + 3]));
         const __m256d dx = _mm256_unpacklo_pd(d01, d23);
         const __m256d dy = _mm256_unpackhi_pd(d01, d23);
         const __m256d ndx = _mm256_xor_pd(dx, signBit());
@@ -194,7 +195,7 @@ void tensionBlocksWide(const tensionBlock* blocks, const tensionSide* side, int 
                 heldPair = loadPair(shift, j);
             }
             heldPair = _mm_add_pd(heldPair, pj[k]);
-            _mm_storeu_pd(shift + 2 * j, heldPair);
+            _mm_storeu_pd(shift + j, heldPair);
             addPair(shift, b, pb[k]);
             if (b == held) heldPair = loadPair(shift, b);
         }
