@@ -142,6 +142,7 @@ struct part {
     std::vector<tensionSide> tensionSides;
     std::vector<int> armFrom, armTo;  // per local arm: flat balls U and V
     std::vector<armRecord> arms;      // per local arm, every pass
+    std::vector<double> armAcross;    // per local arm: room for the wide kernel
     std::vector<int> links;
     std::vector<linkBlock> linkBlocks;
 };
@@ -245,6 +246,7 @@ void relaxationSolver::state::buildPart(part& p, std::vector<int>& armHead,
     p.tensionSides.resize(p.tensionBlocks.size());
     for (int u : p.armFrom) armHead[u] = -1;
     p.arms.resize(p.armFrom.size());
+    p.armAcross.resize(p.armFrom.size());
 
     p.links.clear();
     p.linkBlocks.clear();
@@ -440,7 +442,8 @@ void relaxationSolver::state::tensionPass(part& p, int cur) {
     const int arms = static_cast<int>(p.arms.size());
     const int blocks = static_cast<int>(p.tensionBlocks.size());
     if (wide) {
-        relaxationKernels::measureArmsWide(p.armFrom.data(), p.armTo.data(), arms, x, p.arms.data());
+        relaxationKernels::measureArmsWide(p.armFrom.data(), p.armTo.data(), arms, x, p.arms.data(),
+                                           p.armAcross.data());
         relaxationKernels::tensionBlocksWide(p.tensionBlocks.data(), p.tensionSides.data(), blocks,
                                              p.arms.data(), dt, shift.data());
     } else {

@@ -67,7 +67,9 @@ struct linkBlock {
     double restLength[4], shareA[4], shareB[4];
 };
 
-void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out);
+// across: room for count doubles.
+void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out,
+                     double* across);
 void tensionBlocksWide(const tensionBlock* blocks, const tensionSide* side, int count,
                        const armRecord* arms, double dt, double* shift);
 void linkBlocksWide(const linkBlock* blocks, int count, const double* pos, double* shift);

@@ -44,7 +44,10 @@ inline __m256d guardNearZero(__m256d v) {
 
 // Lanes hold the arms in the order 0, 2, 1, 3, the order the pairs of
 // differences unpack into; the records are put back in order on the store.
-void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out) {
+// The arc tangents follow in a loop of their own: until then a record's
+// angle holds dy, and across[i] holds -dx.
+void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out,
+                     double* across) {
     int i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m256d d01 = _mm256_sub_pd(twoPairs(pos, 2 * to[i], 2 * to[i + 1]),
@@ -58,18 +61,15 @@ void measureArmsWide(const int* from, const int* to, int count, const double* po
         const __m256d gainS = _mm256_mul_pd(_mm256_set1_pd(tensionGain), s);
         const __m256d qy = _mm256_div_pd(dy, s);
         const __m256d qx = _mm256_div_pd(ndx, s);
-        alignas(32) double y[4], x[4], angle[4];
-        _mm256_store_pd(y, dy);
-        _mm256_store_pd(x, ndx);
-        for (int k = 0; k < 4; ++k) angle[k] = std::atan2(y[k], x[k]) * degreesPerRadian;
-        const __m256d a = _mm256_load_pd(angle);
-        const __m256d lo1 = _mm256_unpacklo_pd(a, gainS), lo2 = _mm256_unpacklo_pd(qy, qx);
-        const __m256d hi1 = _mm256_unpackhi_pd(a, gainS), hi2 = _mm256_unpackhi_pd(qy, qx);
+        _mm256_storeu_pd(across + i, _mm256_permute4x64_pd(ndx, 0xD8));
+        const __m256d lo1 = _mm256_unpacklo_pd(dy, gainS), lo2 = _mm256_unpacklo_pd(qy, qx);
+        const __m256d hi1 = _mm256_unpackhi_pd(dy, gainS), hi2 = _mm256_unpackhi_pd(qy, qx);
         _mm256_store_pd(&out[i].angle, _mm256_permute2f128_pd(lo1, lo2, 0x20));
         _mm256_store_pd(&out[i + 1].angle, _mm256_permute2f128_pd(lo1, lo2, 0x31));
         _mm256_store_pd(&out[i + 2].angle, _mm256_permute2f128_pd(hi1, hi2, 0x20));
         _mm256_store_pd(&out[i + 3].angle, _mm256_permute2f128_pd(hi1, hi2, 0x31));
     }
+    for (int k = 0; k < i; ++k) out[k].angle = std::atan2(out[k].angle, across[k]) * degreesPerRadian;
     for (; i < count; ++i) {
         const double dx = pos[2 * to[i]] - pos[2 * from[i]];
         const double dy = pos[2 * to[i] + 1] - pos[2 * from[i] + 1];
@@ -85,7 +85,10 @@ void measureArmsWide(const int* from, const int* to, int count, const double* po
 namespace {
 
 // wrapAngle360(d + 180) then wrapAngle180(current - rest), where one step of
-// each loop is enough; lanes outside that range come back unset in ok.
+// each loop is enough: d is the difference of two arc tangents in degrees,
+// so d + 180 lies in [-360, 720) or is NaN, and then current - rest must lie
+// in [-540, 540]. Lanes outside that range (a NaN, an odd rest angle) come
+// back unset in ok.
 inline __m256d wrappedError(__m256d d, __m256d rest, __m256d& ok) {
     const __m256d c = _mm256_add_pd(d, _mm256_set1_pd(180.0));
     const __m256d full = _mm256_set1_pd(360.0);
@@ -96,10 +99,8 @@ inline __m256d wrappedError(__m256d d, __m256d rest, __m256d& ok) {
                                      _mm256_cmp_pd(e, _mm256_set1_pd(180.0), _CMP_GT_OQ));
     error = _mm256_blendv_pd(error, _mm256_add_pd(e, full),
                              _mm256_cmp_pd(e, _mm256_set1_pd(-180.0), _CMP_LT_OQ));
-    ok = _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(c, _mm256_set1_pd(-360.0), _CMP_GE_OQ),
-                                     _mm256_cmp_pd(c, _mm256_set1_pd(720.0), _CMP_LT_OQ)),
-                       _mm256_and_pd(_mm256_cmp_pd(e, _mm256_set1_pd(-540.0), _CMP_GE_OQ),
-                                     _mm256_cmp_pd(e, _mm256_set1_pd(540.0), _CMP_LE_OQ)));
+    ok = _mm256_and_pd(_mm256_cmp_pd(e, _mm256_set1_pd(-540.0), _CMP_GE_OQ),
+                       _mm256_cmp_pd(e, _mm256_set1_pd(540.0), _CMP_LE_OQ));
     return error;
 }
 
@@ -125,8 +126,9 @@ inline __m256d divideByMass(__m256d v, __m256d m) {
 }  // namespace
 
 // Adds, tension by tension in order, the pushes on A, then J, then B. The
-// joint's pair stays in a register while consecutive tensions share it; it
-// is written back each time, so memory is always current.
+// joint's pair stays in a register while consecutive tensions share it
+// (any push on that ball goes to the register) and is written back when
+// the joint changes and at the end.
 void tensionBlocksWide(const tensionBlock* blocks, const tensionSide* side, int count,
                        const armRecord* arms, double dt, double* shift) {
     int held = -1;
@@ -188,18 +190,23 @@ void tensionBlocksWide(const tensionBlock* blocks, const tensionSide* side, int 
                                _mm256_extractf128_pd(bLo, 1), _mm256_extractf128_pd(bHi, 1)};
         for (int k = 0; k < 4; ++k) {
             const int a = t.a[k], j = t.j[k], b = t.b[k];
-            addPair(shift, a, pa[k]);
-            if (a == held) heldPair = loadPair(shift, a);
+            if (a == held)
+                heldPair = _mm_add_pd(heldPair, pa[k]);
+            else
+                addPair(shift, a, pa[k]);
             if (j != held) {
+                if (held >= 0) _mm_storeu_pd(shift + held, heldPair);
                 held = j;
                 heldPair = loadPair(shift, j);
             }
             heldPair = _mm_add_pd(heldPair, pj[k]);
-            _mm_storeu_pd(shift + j, heldPair);
-            addPair(shift, b, pb[k]);
-            if (b == held) heldPair = loadPair(shift, b);
+            if (b == held)
+                heldPair = _mm_add_pd(heldPair, pb[k]);
+            else
+                addPair(shift, b, pb[k]);
         }
     }
+    if (held >= 0) _mm_storeu_pd(shift + held, heldPair);
 }
 
 // Lanes hold the links in the order 0, 2, 1, 3 (see measureArmsWide); the
@@ -245,7 +252,7 @@ void linkBlocksWide(const linkBlock* blocks, int count, const double* pos, doubl
 #else  // no AVX2 here: the solver never calls these
 
 namespace tumbla::relaxationKernels {
-void measureArmsWide(const int*, const int*, int, const double*, armRecord*) {}
+void measureArmsWide(const int*, const int*, int, const double*, armRecord*, double*) {}
 void tensionBlocksWide(const tensionBlock*, const tensionSide*, int, const armRecord*, double, double*) {}
 void linkBlocksWide(const linkBlock*, int, const double*, double*) {}
 }  // namespace tumbla::relaxationKernels
