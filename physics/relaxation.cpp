@@ -171,6 +171,8 @@ struct relaxationSolver::state {
     // every frame by the ball's owner.
     std::vector<double> pos[2];
     std::vector<double> shift;
+    std::vector<double> massOf;        // massDivisor of the effective mass
+    std::vector<unsigned char> pinned;  // anchored is 1
 
     // The current call.
     int passes = 0, drawMode = 0;
@@ -181,6 +183,7 @@ struct relaxationSolver::state {
     void rebuild(const editorState& ed);
     void buildPart(part& p, std::vector<int>& armHead, std::vector<int>& armNext) const;
     bool refresh(part& p);
+    void refreshMasses(part& p);
     void run(int index);
     void tensionPass(part& p, int cur);
     void linkPass(part& p, int cur);
@@ -319,12 +322,15 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
     for (part& p : parts) buildPart(p, armHead, armNext);
 
     for (auto* v : {&pos[0], &pos[1]}) v->resize(2 * static_cast<std::size_t>(n));
+    massOf.resize(n);
+    pinned.resize(n);
     shift.assign(2 * static_cast<std::size_t>(n + count), 0.0);
     built = true;
 }
 
-// Reads the values of the frame through the constraints themselves, checking
-// on the way that none changed its balls since the indices were built.
+// Reads the values of the frame that the constraints hold, checking on the
+// way that none changed its balls since the indices were built. Whether a
+// tension is strong enough to act waits in acts for refreshMasses.
 bool relaxationSolver::state::refresh(part& p) {
     bool same = true;
     for (std::size_t i = 0; i < p.tensions.size(); ++i) {
@@ -332,15 +338,31 @@ bool relaxationSolver::state::refresh(part& p) {
         const tension* t = tensionsSeen[k];
         same = same && t->ballA == flat[tA[k]] && t->centre == flat[tJ[k]] && t->ballB == flat[tB[k]];
         tensionBlock& block = p.tensionBlocks[i / 4];
+        const int lane = static_cast<int>(i % 4);
+        block.restAngle[lane] = t->restAngle;
+        block.capLimit[lane] = t->strength + 10000.0 * drawMode;
+        p.tensionSides[i / 4].acts[lane] = t->strength > 10.0 ? 1.0 : 0.0;
+    }
+    for (std::size_t i = 0; i < p.links.size(); ++i) {
+        const link* l = linksSeen[p.links[i]];
+        same = same && l->ballA == flat[lA[p.links[i]]] && l->ballB == flat[lB[p.links[i]]];
+        p.linkBlocks[i / 4].restLength[i % 4] = l->restLength;
+    }
+    return same;
+}
+
+// The values that depend on the balls, from the per-ball masses and pins
+// their owners have read: a tension acts unless its three balls are pinned.
+void relaxationSolver::state::refreshMasses(part& p) {
+    for (std::size_t i = 0; i < p.tensions.size(); ++i) {
+        const int k = p.tensions[i];
+        tensionBlock& block = p.tensionBlocks[i / 4];
         tensionSide& side = p.tensionSides[i / 4];
         const int lane = static_cast<int>(i % 4);
         if (lane == 0) block.plain = 1;
-        const double mA = massDivisor(t->ballA->effectiveMass);
-        const double mJ = massDivisor(t->centre->effectiveMass);
-        const double mB = massDivisor(t->ballB->effectiveMass);
-        const bool acts = tensionActs(*t);
-        block.restAngle[lane] = t->restAngle;
-        block.capLimit[lane] = t->strength + 10000.0 * drawMode;
+        const int a = tA[k], j = tJ[k], b = tB[k];
+        const double mA = massOf[a], mJ = massOf[j], mB = massOf[b];
+        const bool acts = side.acts[lane] != 0.0 && !(pinned[a] && pinned[j] && pinned[b]);
         side.mMin[lane] = smallestMass(mA, mJ, mB);
         side.mA[lane] = mA, side.mJ[lane] = mJ, side.mB[lane] = mB;
         side.acts[lane] = acts ? 1.0 : 0.0;
@@ -357,17 +379,11 @@ bool relaxationSolver::state::refresh(part& p) {
         }
     }
     for (std::size_t i = 0; i < p.links.size(); ++i) {
-        const link* l = linksSeen[p.links[i]];
-        same = same && l->ballA == flat[lA[p.links[i]]] && l->ballB == flat[lB[p.links[i]]];
-        const double mA = massDivisor(l->ballA->effectiveMass);
-        const double mB = massDivisor(l->ballB->effectiveMass);
+        const double mA = massOf[lA[p.links[i]]], mB = massOf[lB[p.links[i]]];
         linkBlock& block = p.linkBlocks[i / 4];
-        const int lane = static_cast<int>(i % 4);
-        block.restLength[lane] = l->restLength;
-        block.shareA[lane] = linkShare(mA, mB);
-        block.shareB[lane] = linkShare(mB, mA);
+        block.shareA[i % 4] = linkShare(mA, mB);
+        block.shareB[i % 4] = linkShare(mB, mA);
     }
-    return same;
 }
 
 namespace {
@@ -500,8 +516,12 @@ void relaxationSolver::state::run(int index) {
         pos[0][2 * f + 1] = b->y;
         shift[2 * f] = b->shiftX;
         shift[2 * f + 1] = b->shiftY;
+        massOf[f] = massDivisor(b->effectiveMass);
+        pinned[f] = b->anchored == 1;
     }
     if (passes > 0) clearActiveShifts(p, applyCount, shift.data());
+    barrier.wait();
+    refreshMasses(p);
     barrier.wait();
 
     int cur = 0;
