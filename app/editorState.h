@@ -127,6 +127,7 @@ public:
     void retire(link* l);
     void retire(tension* t);
     void retireDerived();  // bodies, pairs and clusters replaced by regroup
+    void reserveRetired(std::size_t links, std::size_t tensions);  // before retiring many
     void collectGarbage();
 
     // --- Figure structure (physics/structure.cpp) ---

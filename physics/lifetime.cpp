@@ -157,6 +157,11 @@ void editorState::retire(tension* t) {
     deadTensions.push_back(t);
 }
 
+void editorState::reserveRetired(std::size_t links, std::size_t tensions) {
+    deadLinks.reserve(deadLinks.size() + links);
+    deadTensions.reserve(deadTensions.size() + tensions);
+}
+
 void editorState::retireDerived() {
     deadBodies.insert(deadBodies.end(), bodies.begin(), bodies.end());
     deadPairs.insert(deadPairs.end(), bodyPairs.begin(), bodyPairs.end());

@@ -105,6 +105,17 @@ void removeDeadBalls(editorState& ed) {
     for (ball* b : ed.allBalls)
         if (!b->dead) ed.allBalls[kept++] = b;
     ed.allBalls.resize(kept);
+    // Room for the worst case up front: growing the lists of retired
+    // entities while retiring a million of them costs more than the rest.
+    ed.reserveRetired(ed.allLinks.size() + ed.virtualLinks.size(), ed.allTensions.size());
+    if (kept == 0) {
+        // No ball is left, so everything that names a ball goes: no need to
+        // look at the balls of each link and tension.
+        removeAndRetire(ed, ed.allLinks, [](link*) { return true; });
+        removeAndRetire(ed, ed.virtualLinks, [](link*) { return true; });
+        removeAndRetire(ed, ed.allTensions, [](tension*) { return true; });
+        return;
+    }
     removeAndRetire(ed, ed.allLinks, deadLink);
     removeAndRetire(ed, ed.virtualLinks, deadLink);
     removeAndRetire(ed, ed.allTensions, [](tension* t) {
