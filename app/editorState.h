@@ -206,6 +206,8 @@ public:
     // --- Drawing (render/drawFigure.cpp) ---
     void drawFigure();
     std::vector<drawItem> drawList;  // reused every frame
+    std::vector<drawItem> drawScratch;     // the sort's second buffer, reused
+    std::vector<std::size_t> drawRuns;     // the sort's runs, reused
 
 private:
     std::vector<ball*> deadBalls;

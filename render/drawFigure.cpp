@@ -29,6 +29,39 @@ bool drawsBefore(const drawItem& a, const drawItem& b) {
     return a.sortKey < b.sortKey || std::isnan(b.sortKey);
 }
 
+// Stable sort by drawsBefore that keeps its buffers between frames, so a
+// frame allocates nothing. It merges the ascending runs the list already has:
+// a figure of one ball size and one link width is two runs, one merge.
+void sortDrawList(std::vector<drawItem>& list, std::vector<drawItem>& scratch,
+                  std::vector<std::size_t>& runs) {
+    const std::size_t n = list.size();
+    runs.clear();
+    runs.push_back(0);
+    for (std::size_t i = 1; i < n; ++i)
+        if (drawsBefore(list[i], list[i - 1])) runs.push_back(i);
+    runs.push_back(n);
+    if (runs.size() <= 2) return;
+    scratch.resize(n);
+    drawItem* from = list.data();
+    drawItem* to = scratch.data();
+    while (runs.size() > 2) {
+        std::size_t kept = 0;
+        for (std::size_t r = 0; r + 1 < runs.size(); r += 2) {
+            const std::size_t lo = runs[r], mid = runs[r + 1];
+            const std::size_t hi = r + 2 < runs.size() ? runs[r + 2] : mid;
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi) to[k++] = drawsBefore(from[j], from[i]) ? from[j++] : from[i++];
+            while (i < mid) to[k++] = from[i++];
+            while (j < hi) to[k++] = from[j++];
+            runs[kept++] = lo;
+        }
+        runs[kept++] = n;
+        runs.resize(kept);
+        std::swap(from, to);
+    }
+    if (from != list.data()) std::copy(from, from + n, list.data());
+}
+
 }  // namespace
 
 void editorState::drawFigure() {
@@ -37,7 +70,7 @@ void editorState::drawFigure() {
         if (b != mainBall) drawList.push_back(drawItem{b, nullptr, 0.0});
     for (link* l : activeLinks) drawList.push_back(drawItem{nullptr, l, 0.0});
     for (drawItem& item : drawList) item.setKey();
-    std::stable_sort(drawList.begin(), drawList.end(), drawsBefore);
+    sortDrawList(drawList, drawScratch, drawRuns);
     // The main ball comes last, drawn wherever it is, active or not.
     drawList.push_back(drawItem{mainBall, nullptr, 0.0});
     for (drawItem& item : drawList) item.draw();

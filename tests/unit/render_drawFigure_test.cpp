@@ -2,6 +2,7 @@
 // calls: order, colours, alpha, scale, rotation and position.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "files_testing.h"
@@ -90,6 +91,29 @@ TEST_F(drawing, sizeOrderWithTheMainBallOnTop) {
     }
     EXPECT_EQ(calls[5].x1, -5000.0 + 0.0);  // main ball at its own place, off screen
     EXPECT_EQ(calls[5].y1, 9000.0);
+}
+
+// Many items with few distinct sizes, in shuffled order: the order drawn is
+// that of a stable sort by size, frame after frame.
+TEST_F(drawing, orderMatchesAStableSortOfManyItems) {
+    std::vector<ball*> balls;
+    unsigned seed = 7;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 4; };
+    for (int i = 0; i < 300; ++i) balls.push_back(makeBall(i, 100.0, 4.0 + next()));
+    for (int i = 0; i + 1 < 300; i += 2) makeLink(balls[i], balls[i + 1], 4.0 + next());
+    std::vector<drawItem> expected;
+    for (ball* b : editor.activeBalls) expected.push_back(drawItem{b, nullptr, b->radius});
+    for (link* l : editor.activeLinks) expected.push_back(drawItem{nullptr, l, l->width});
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const drawItem& a, const drawItem& b) { return a.sortKey < b.sortKey; });
+    for (int frame = 0; frame < 2; ++frame) {
+        editor.drawFigure();
+        ASSERT_EQ(editor.drawList.size(), expected.size() + 1);  // and the main ball slot
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(editor.drawList[i].ball, expected[i].ball) << i;
+            EXPECT_EQ(editor.drawList[i].link, expected[i].link) << i;
+        }
+    }
 }
 
 TEST_F(drawing, noMainBallDrawsNothingExtra) {
