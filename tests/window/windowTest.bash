@@ -44,16 +44,17 @@ startEditor() {
     editorPid=$!
 }
 
-# waitForWindow: sets wid to the editor's 1024 x 700 window, within 10 s.
+# waitForWindow: sets wid to the editor's 1024 x 700 window, within 30 s (a
+# first OpenGL context on a busy machine can take several seconds).
 waitForWindow() {
     wid=""
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         wid=$(xwininfo -root -tree | awk '/"Tumbla Editor[^"]*": .* 1024x700\+/ { print $1; exit }')
         [ -n "$wid" ] && return 0
         kill -0 "$editorPid" 2> /dev/null || fail "the editor ended before its window opened: $(cat "$WORK/stderr")"
         sleep 0.1
     done
-    fail "no editor window within 10 s"
+    fail "no editor window within 30 s"
 }
 
 # waitForExit SECONDS: waits for the editor to end and sets status to its exit
