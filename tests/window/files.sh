@@ -134,7 +134,7 @@ chooseFile "Save as:"
 captionIs "Tumbla Editor 55 - $figure"
 [ -f "$figure" ] || fail "no file under the typed name: $(ls "$WORK/figs")"
 [ "$(ls "$WORK/figs" | wc -l)" -eq 1 ] || fail "other files were saved: $(ls "$WORK/figs")"
-[ "$(tr -d '\r' < "$figure" | grep -c '^New Ball $')" -eq 2 ] || { cp "$figure" /tmp/files-dbg.fig; fail "the saved file does not hold two balls"; }
+[ "$(tr -d '\r' < "$figure" | grep -c '^New Ball $')" -eq 2 ] || fail "the saved file does not hold two balls"
 grep -q '^New Link' "$figure" || fail "the saved file holds no link"
 noInjection
 
