@@ -13,29 +13,7 @@ mkdir -p "$WORK/figs"
 figure="$WORK/figs/two balls;x.fig"
 cp "$root/tests/fixtures/twoBalls.fig" "$figure"
 
-# waitForDialog: sets dlg to the open dialog's window, within 20 s.
-waitForDialog() {
-    dlg=""
-    for _ in $(seq 200); do
-        dlg=$(xwininfo -root -tree | awk '/"Open file:": / { print $1; exit }')
-        [ -n "$dlg" ] && return 0
-        sleep 0.1
-    done
-    fail "no file dialog within 20 s"
-}
-
-waitForDialogToClose() {
-    for _ in $(seq 100); do
-        xwininfo -root -tree | grep -q '"Open file:": ' || return 0
-        sleep 0.1
-    done
-    fail "the file dialog is still open after 10 s"
-}
-
-clickOpen() {
-    xdotool windowfocus --sync "$wid"
-    xdotool mousemove --window "$wid" 901 537 click 1
-}
+clickOpen() { clickButton 537; }
 
 startEditor "$BUILD/tumbla"
 waitForWindow
@@ -44,24 +22,20 @@ xdotool key space
 shotUntil 5 140 300 "120 120 120"
 
 clickOpen
-waitForDialog
+waitForDialog "Open file:"
 xdotool windowfocus --sync "$dlg"
 xdotool key ctrl+l
 xdotool type --delay 5 "$figure"
 xdotool key Return
-waitForDialogToClose
+waitForDialogToClose "Open file:"
 expected="Tumbla Editor 55 - $figure"
-for _ in $(seq 50); do
-    [ "$(xdotool getwindowname "$wid")" = "$expected" ] && break
-    sleep 0.1
-done
-[ "$(xdotool getwindowname "$wid")" = "$expected" ] || fail "caption after Open is \"$(xdotool getwindowname "$wid")\""
+captionIs "$expected"
 
 clickOpen
-waitForDialog
+waitForDialog "Open file:"
 xdotool windowfocus --sync "$dlg"
 xdotool key Escape
-waitForDialogToClose
+waitForDialogToClose "Open file:"
 sleep 0.3
 kill -0 "$editorPid" 2> /dev/null || fail "the editor ended after a cancelled dialog"
 [ "$(xdotool getwindowname "$wid")" = "$expected" ] || fail "a cancelled Open changed the caption"

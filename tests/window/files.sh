@@ -13,31 +13,6 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 mkdir -p "$WORK/figs"
 figure="$WORK/figs/my 'fig' \"x\" \$(touch INJECTED).fig"
 
-# waitForDialog TITLE: sets dlg to the dialog's window, within 20 s.
-waitForDialog() {
-    dlg=""
-    for _ in $(seq 200); do
-        dlg=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) { print $1; exit }')
-        [ -n "$dlg" ] && return 0
-        sleep 0.1
-    done
-    fail "no \"$1\" dialog within 20 s"
-}
-
-waitForDialogToClose() {
-    for _ in $(seq 100); do
-        xwininfo -root -tree | grep -qF "\"$1\": " || return 0
-        sleep 0.1
-    done
-    fail "the \"$1\" dialog is still open after 10 s"
-}
-
-# clickButton Y: a toolbar button of the editor's window.
-clickButton() {
-    xdotool windowfocus --sync "$wid"
-    xdotool mousemove --window "$wid" 900 "$1" click 1
-}
-
 # chooseFile TITLE: types the figure's full path into the dialog.
 chooseFile() {
     waitForDialog "$1"
@@ -48,15 +23,6 @@ chooseFile() {
     xdotool key Return
     waitForDialogToClose "$1"
     xdotool windowfocus --sync "$wid"
-}
-
-# captionIs TEXT: waits up to 5 s for the window's caption.
-captionIs() {
-    for _ in $(seq 50); do
-        [ "$(xdotool getwindowname "$wid")" = "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "caption is \"$(xdotool getwindowname "$wid")\", expected \"$1\""
 }
 
 # ballAt SECONDS X Y WHAT: waits for a ball's colour (neither black nor

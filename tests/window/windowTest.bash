@@ -133,3 +133,39 @@ expectStartupGrid() {
     expectPixel 300 175 "120 120 120" "horizontal grid line"
     expectPixel 300 425 "120 120 120" "horizontal grid line"
 }
+
+# The file dialog and the toolbar, shared by the tests that drive them.
+
+# waitForDialog TITLE: sets dlg to the dialog's window, within 20 s.
+waitForDialog() {
+    dlg=""
+    for _ in $(seq 200); do
+        dlg=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) { print $1; exit }')
+        [ -n "$dlg" ] && return 0
+        sleep 0.1
+    done
+    fail "no \"$1\" dialog within 20 s"
+}
+
+waitForDialogToClose() {
+    for _ in $(seq 100); do
+        xwininfo -root -tree | grep -qF "\"$1\": " || return 0
+        sleep 0.1
+    done
+    fail "the \"$1\" dialog is still open after 10 s"
+}
+
+# clickButton Y: a toolbar button of the editor's window.
+clickButton() {
+    xdotool windowfocus --sync "$wid"
+    xdotool mousemove --window "$wid" 900 "$1" click 1
+}
+
+# captionIs TEXT: waits up to 5 s for the window's caption.
+captionIs() {
+    for _ in $(seq 50); do
+        [ "$(xdotool getwindowname "$wid")" = "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "caption is \"$(xdotool getwindowname "$wid")\", expected \"$1\""
+}
