@@ -16,7 +16,13 @@ phase "unit and scenario tests"
 for t in "$root"/tests/window/*.sh; do
   [ -e "$t" ] || continue
   phase "window test $(basename "$t")"
-  bash "$t" "$root/build"
+  # Now and then the editor's window has not shown on a fresh Xvfb display
+  # within 30 s while the editor runs; the script prints what the display
+  # held. One more try keeps that from hiding every other result.
+  if ! bash "$t" "$root/build"; then
+    echo "WINDOW TEST $(basename "$t") FAILED ONCE; trying it again"
+    bash "$t" "$root/build"
+  fi
 done
 phase "sanitizer build"
 CC=clang CXX=clang++ "$root/scripts/build.sh" build-sanitize -DTUMBLA_SANITIZE=ON -DTUMBLA_FUZZ=ON \

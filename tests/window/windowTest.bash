@@ -54,7 +54,10 @@ waitForWindow() {
         kill -0 "$editorPid" 2> /dev/null || fail "the editor ended before its window opened: $(cat "$WORK/stderr")"
         sleep 0.1
     done
-    fail "no editor window within 30 s"
+    echo "windows on the display:" >&2
+    xwininfo -root -tree 2>&1 | head -20 >&2 || true
+    echo "the editor's stderr: $(cat "$WORK/stderr")" >&2
+    fail "no editor window within 30 s (the editor is still running)"
 }
 
 # waitForExit SECONDS: waits for the editor to end and sets status to its exit
