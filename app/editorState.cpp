@@ -17,14 +17,7 @@ editorState::editorState(platform& io) : io(io) {
 }
 
 editorState::~editorState() {
-    for (ball* b : allBalls) retire(b);
-    for (link* l : allLinks) retire(l);
-    for (link* l : virtualLinks) retire(l);
-    for (tension* t : allTensions) retire(t);
-    allBalls.clear();
-    allLinks.clear();
-    virtualLinks.clear();
-    allTensions.clear();
+    retireFigure();
     retireDerived();
     for (ball* b : deadBalls) delete b;
     for (link* l : deadLinks) delete l;

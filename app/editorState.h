@@ -126,6 +126,7 @@ public:
     void retire(ball* b);
     void retire(link* l);
     void retire(tension* t);
+    void retireFigure();   // every ball, link, tension and virtual link; the lists emptied
     void retireDerived();  // bodies, pairs and clusters replaced by regroup
     void reserveRetired(std::size_t links, std::size_t tensions);  // before retiring many
     void collectGarbage();

@@ -177,12 +177,6 @@ void restoreTensions(std::vector<tension*>& tensions, const chunkedRecords<tensi
     });
 }
 
-template <typename T>
-void retireAll(editorState& e, std::vector<T*>& list) {
-    for (T* x : list) e.retire(x);
-    list.clear();
-}
-
 // Whether the links, tensions and virtual links the last snapshot read still
 // describe the figure. Removing stray balls takes links and tensions without
 // a hook; it always shortens a list.
@@ -404,10 +398,7 @@ void editorState::captureFigure(figureSnapshot& s) {
 }
 
 void editorState::restoreFigure(const figureSnapshot& s) {
-    retireAll(*this, virtualLinks);
-    retireAll(*this, allBalls);
-    retireAll(*this, allLinks);
-    retireAll(*this, allTensions);
+    retireFigure();
 
     ballsById byId(s.balls.size());
     allBalls.reserve(s.balls.size());

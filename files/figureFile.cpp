@@ -500,14 +500,7 @@ bool editorState::readFigureFile(int replace, const std::string& path) {
             read = true;
             if (replace) {
                 currentFileName = chosen;
-                for (link* l : virtualLinks) retire(l);
-                for (ball* b : allBalls) retire(b);
-                for (link* l : allLinks) retire(l);
-                for (tension* t : allTensions) retire(t);
-                virtualLinks.clear();
-                allBalls.clear();
-                allLinks.clear();
-                allTensions.clear();
+                retireFigure();
             }
             figureReading reading{*this, in, replace == 0, static_cast<long long>(allBalls.size()), {}, {}};
             reading.byNumber.reserve(allBalls.size());

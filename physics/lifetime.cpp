@@ -157,6 +157,17 @@ void editorState::retire(tension* t) {
     deadTensions.push_back(t);
 }
 
+void editorState::retireFigure() {
+    for (link* l : virtualLinks) retire(l);
+    for (ball* b : allBalls) retire(b);
+    for (link* l : allLinks) retire(l);
+    for (tension* t : allTensions) retire(t);
+    virtualLinks.clear();
+    allBalls.clear();
+    allLinks.clear();
+    allTensions.clear();
+}
+
 void editorState::reserveRetired(std::size_t links, std::size_t tensions) {
     deadLinks.reserve(deadLinks.size() + links);
     deadTensions.reserve(deadTensions.size() + tensions);
