@@ -24,13 +24,7 @@ grep -q "Cannot open the 1024 x 700 window" "$WORK/stderr" || fail "no message w
 copyProgram
 rm "$WORK/app/images/plat.png"
 startEditor "$WORK/app/tumbla"
-box=""
-for _ in $(seq 100); do
-    box=$(xwininfo -root -tree | awk '/"Tumbla Editor": / && !/ 1024x700\+/ { print $1; exit }')
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-[ -n "$box" ] || fail "no message box for the missing image"
+waitForMessageBox "Tumbla Editor" "no message box for the missing image"
 grep -q 'images/plat.png' "$WORK/stderr" || fail "the message does not name the file: $(cat "$WORK/stderr")"
 for _ in $(seq 20); do
     kill -0 "$editorPid" 2> /dev/null || break

@@ -54,13 +54,7 @@ xdotool windowfocus --sync "$wid"
 xdotool key space
 shotUntil 5 140 300 "120 120 120"
 clickOpen
-box=""
-for _ in $(seq 100); do
-    box=$(xwininfo -root -tree | awk '/"Tumbla Editor 55 - ": / && !/ 1024x700\+/ { print $1; exit }')
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-[ -n "$box" ] || fail "no message box without a dialog program"
+waitForMessageBox "Tumbla Editor 55 - " "no message box without a dialog program"
 grep -q "install zenity" "$WORK/stderr" || fail "the message does not say what to install: $(cat "$WORK/stderr")"
 for _ in $(seq 20); do
     xwininfo -root -tree | grep -q "^ *$box " || break

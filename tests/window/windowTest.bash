@@ -172,3 +172,15 @@ captionIs() {
     done
     fail "caption is \"$(xdotool getwindowname "$wid")\", expected \"$1\""
 }
+
+# waitForMessageBox CAPTION WHAT: sets box to a window captioned CAPTION that
+# is not the editor's 1024 x 700 window, within 10 s.
+waitForMessageBox() {
+    box=""
+    for _ in $(seq 100); do
+        box=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) && !/ 1024x700\+/ { print $1; exit }')
+        [ -n "$box" ] && return 0
+        sleep 0.1
+    done
+    fail "$2"
+}
