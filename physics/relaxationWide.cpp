@@ -12,6 +12,7 @@
 
 #include <cmath>
 
+#include "physics/atan2Wide.h"
 #include "physics/constraints.h"
 
 namespace tumbla::relaxationKernels {
@@ -44,8 +45,9 @@ inline __m256d guardNearZero(__m256d v) {
 
 // Lanes hold the arms in the order 0, 2, 1, 3, the order the pairs of
 // differences unpack into; the records are put back in order on the store.
-// The arc tangents follow in a loop of their own: until then a record's
-// angle holds dy, and across[i] holds -dx.
+// The arc tangents follow in a loop of their own (four at a time where the
+// atan2 kernel may stand in for the library): until then a record's angle
+// holds dy, and across[i] holds -dx.
 void measureArmsWide(const int* from, const int* to, int count, const double* pos, armRecord* out,
                      double* across) {
     int i = 0;
@@ -69,7 +71,10 @@ void measureArmsWide(const int* from, const int* to, int count, const double* po
         _mm256_store_pd(&out[i + 2].angle, _mm256_permute2f128_pd(hi1, hi2, 0x20));
         _mm256_store_pd(&out[i + 3].angle, _mm256_permute2f128_pd(hi1, hi2, 0x31));
     }
-    for (int k = 0; k < i; ++k) out[k].angle = std::atan2(out[k].angle, across[k]) * degreesPerRadian;
+    if (atan2Wide::available())
+        atan2Wide::atan2Scaled(&out[0].angle, 4, across, i, degreesPerRadian, &out[0].angle, 4);
+    else
+        for (int k = 0; k < i; ++k) out[k].angle = std::atan2(out[k].angle, across[k]) * degreesPerRadian;
     for (; i < count; ++i) {
         const double dx = pos[2 * to[i]] - pos[2 * from[i]];
         const double dy = pos[2 * to[i] + 1] - pos[2 * from[i] + 1];
