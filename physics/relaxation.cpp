@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -125,6 +126,36 @@ private:
 // would cost more than it saves.
 constexpr std::size_t parallelThreshold = 256;
 
+// Which layout a frame uses. All threads are not always faster: on a small
+// figure waking a helper costs more than it saves, and while other programs
+// keep the other core busy the helper is often late to a pass and everyone
+// waits. So every frame is timed, now and then one frame runs the other
+// way, and the faster way is kept. The bits are the same either way.
+struct threadChoice {
+    double seconds[2] = {-1.0, -1.0};  // recent time of a frame per layout, -1 not yet known
+    int current = 1;
+    int framesToProbe = 0;
+    int probeEvery = 120;  // 0: always all threads
+
+    int pick() {
+        if (probeEvery == 0) return 1;
+        if (seconds[1 - current] < 0.0 || --framesToProbe <= 0) {
+            framesToProbe = probeEvery;
+            return 1 - current;
+        }
+        return current;
+    }
+    void note(int which, double elapsed) {
+        if (probeEvery == 0) return;
+        double& mean = seconds[which];
+        mean = (which != current || mean < 0.0) ? elapsed : 0.75 * mean + 0.25 * elapsed;
+        const int other = 1 - current;
+        // A tenth better, so noise does not flip the choice back and forth.
+        if (seconds[other] >= 0.0 && seconds[current] >= 0.0 && seconds[other] < 0.9 * seconds[current])
+            current = other;
+    }
+};
+
 using relaxationKernels::armRecord;
 using relaxationKernels::linkBlock;
 using relaxationKernels::tensionBlock;
@@ -165,7 +196,14 @@ struct relaxationSolver::state {
     std::vector<int> applyCount;  // times the ball is in activeBalls (0: only named)
     std::vector<int> tA, tJ, tB;  // flat balls of each active tension
     std::vector<int> lA, lB;      // flat balls of each active link
-    std::vector<part> parts;
+    // The work split two ways, each made when first wanted after the lists
+    // change: layouts[0] for one thread, layouts[1] for all of them.
+    // `parts` is the one in use.
+    std::vector<part> layouts[2];
+    bool layoutReady[2] = {false, false};
+    int layout = 1;
+    std::vector<part>* parts = &layouts[1];
+    threadChoice choice;
 
     // Per flat ball (then one scratch pair per part): (x, y) pairs, filled
     // every frame by the ball's owner.
@@ -181,6 +219,8 @@ struct relaxationSolver::state {
 
     bool listsMatch(const editorState& ed) const;
     void rebuild(const editorState& ed);
+    void useLayout(int which);
+    void buildLayout(int which);
     void buildPart(part& p, std::vector<int>& armHead, std::vector<int>& armNext) const;
     bool refresh(part& p);
     void refreshMasses(part& p);
@@ -296,36 +336,51 @@ void relaxationSolver::state::rebuild(const editorState& ed) {
         lB[k] = flatIndexOf(linksSeen[k]->ballB, flat, applyCount);
     }
 
-    // Split the flat balls into ranges of about equal work.
     const int n = static_cast<int>(flat.size());
-    const int count = (nt + nl < parallelThreshold) ? 1 : threads;
+    for (auto* v : {&pos[0], &pos[1]}) v->resize(2 * static_cast<std::size_t>(n));
+    massOf.resize(n);
+    pinned.resize(n);
+    shift.assign(2 * static_cast<std::size_t>(n + threads), 0.0);
+    layoutReady[0] = layoutReady[1] = false;
+    built = true;
+    useLayout(layout);
+}
+
+void relaxationSolver::state::useLayout(int which) {
+    layout = which;
+    parts = &layouts[which];
+    if (!layoutReady[which]) buildLayout(which);
+}
+
+// Splits the flat balls into ranges of about equal work, one per thread.
+void relaxationSolver::state::buildLayout(int which) {
+    const int n = static_cast<int>(flat.size());
+    const std::size_t nt = tA.size(), nl = lA.size();
+    const int count = (which == 0 || nt + nl < parallelThreshold) ? 1 : threads;
     std::vector<long> work(n, 1);
     for (std::size_t k = 0; k < nt; ++k) work[tA[k]] += 2, work[tJ[k]] += 2, work[tB[k]] += 2;
     for (std::size_t k = 0; k < nl; ++k) work[lA[k]] += 1, work[lB[k]] += 1;
     long total = 0;
     for (long w : work) total += w;
-    parts.resize(count);
+    std::vector<part>& split = layouts[which];
+    split.resize(count);
     long sum = 0;
     int i = 0;
     for (int t = 0; t < count; ++t) {
-        parts[t].ballBegin = i;
+        part& p = split[t];
+        p.ballBegin = i;
         const long goal = total * (t + 1) / count;
         while (i < n && (t == count - 1 || sum + work[i] <= goal)) sum += work[i++];
-        parts[t].ballEnd = i;
-        parts[t].scratch = n + t;
-        parts[t].eachOnce = true;
-        for (int f = parts[t].ballBegin; f < parts[t].ballEnd; ++f)
-            if (applyCount[f] != 1) parts[t].eachOnce = false;
+        p.ballEnd = i;
+        p.scratch = n + t;
+        p.eachOnce = true;
+        for (int f = p.ballBegin; f < p.ballEnd; ++f)
+            if (applyCount[f] != 1) p.eachOnce = false;
     }
 
     std::vector<int> armHead(n, -1), armNext;
-    for (part& p : parts) buildPart(p, armHead, armNext);
-
-    for (auto* v : {&pos[0], &pos[1]}) v->resize(2 * static_cast<std::size_t>(n));
-    massOf.resize(n);
-    pinned.resize(n);
-    shift.assign(2 * static_cast<std::size_t>(n + count), 0.0);
-    built = true;
+    for (part& p : split) buildPart(p, armHead, armNext);
+    layoutReady[which] = true;
 }
 
 // Reads the values of the frame that the constraints hold, checking on the
@@ -505,7 +560,7 @@ void relaxationSolver::state::moveOwned(const part& p, int cur, bool clear) {
 }
 
 void relaxationSolver::state::run(int index) {
-    part& p = parts[index];
+    part& p = (*parts)[index];
     if (!refresh(p)) stale.store(true, std::memory_order_relaxed);
     barrier.wait();
     if (stale.load(std::memory_order_relaxed)) return;
@@ -577,16 +632,29 @@ void relaxationSolver::relax(editorState& ed, int passes, int drawMode, double d
     s->drawMode = drawMode;
     s->dt = dt;
     if (!s->listsMatch(ed)) s->rebuild(ed);
+    const bool canShare = s->threads > 1 && s->tA.size() + s->lA.size() >= parallelThreshold;
+    const int which = canShare ? s->choice.pick() : 0;
+    s->useLayout(which);
     for (int attempt = 0; attempt < 2; ++attempt) {
         s->stale.store(false, std::memory_order_relaxed);
-        s->barrier.reset(static_cast<int>(s->parts.size()));
-        if (s->parts.size() > 1)
+        s->barrier.reset(static_cast<int>(s->parts->size()));
+        const auto start = std::chrono::steady_clock::now();
+        if (s->parts->size() > 1)
             s->pool->run(&state::task, s.get());
         else
             s->run(0);
-        if (!s->stale.load(std::memory_order_relaxed)) return;
+        if (!s->stale.load(std::memory_order_relaxed)) {
+            if (canShare)
+                s->choice.note(which, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            return;
+        }
         s->rebuild(ed);  // a constraint changed its balls: index again, then run
     }
+}
+
+void relaxationSolver::chooseLayoutEvery(int frames) {
+    s->choice = threadChoice{};
+    s->choice.probeEvery = std::max(0, frames);
 }
 
 void relaxationSolverDeleter::operator()(relaxationSolver* solver) const { delete solver; }

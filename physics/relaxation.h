@@ -28,6 +28,10 @@ public:
     // Runs the passes over the editor's active lists, as applyTensions(drawMode)
     // followed by applyLinks(), passes times.
     void relax(editorState& ed, int passes, int drawMode, double dt);
+    // With more than one thread, every frames-th frame runs on the other
+    // number of threads (one or all), and whichever was faster of late is
+    // kept. 0 keeps all threads always. 120 unless set.
+    void chooseLayoutEvery(int frames);
 
     struct state;
 

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/editorState.h"
+#include "physics/relaxation.h"
 #include "platform/headless/headlessPlatform.h"
 #include "tests/support/figures.h"
 #include "tools/runner.h"
@@ -285,11 +286,17 @@ TEST(physicsLifetime, removalWhileNamed) {
 }
 
 // A fixed scene driven through the physics steps of the frame for hundreds
-// of frames hashes to a committed value, with one thread and with two.
+// of frames hashes to a committed value, with one thread, with two, and
+// with the solver changing between one and two from frame to frame.
 TEST(physicsDeterminism, committedHash) {
-    for (int threads : {1, 2}) {
+    struct run {
+        int threads, layoutEvery;
+    };
+    for (run r : {run{1, 0}, run{2, 0}, run{2, 1}}) {
+        const int threads = r.threads;
         scene s(-1);
         s.ed.physicsThreads = threads;
+        relaxationSolverFor(s.ed).chooseLayoutEvery(r.layoutEvery);
         ball* m = s.mainBall(400, 200);
         figures::gridSpec g;
         g.rows = g.columns = 12;
@@ -326,7 +333,7 @@ TEST(physicsDeterminism, committedHash) {
             s.ed.physicsStep();
         }
         EXPECT_EQ(s.ed.allBalls.size(), 186u);
-        EXPECT_EQ(figures::stateHash(s.ed), 18172504909103374573u) << threads;
+        EXPECT_EQ(figures::stateHash(s.ed), 18172504909103374573u) << threads << " " << r.layoutEvery;
     }
 }
 

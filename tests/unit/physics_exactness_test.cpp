@@ -348,6 +348,7 @@ TEST_P(physicsExactness, frameMatchesTheWrittenFormulasToTheBit) {
     prepareHeadlessEditor(ed, io, 1);
     ed.physicsThreads = std::abs(GetParam());
     relaxationSolverFor(ed).useWideKernels(GetParam() > 0);
+    relaxationSolverFor(ed).chooseLayoutEvery(0);  // all threads in every frame
     ed.viewLeft = -400, ed.viewRight = 400, ed.viewTop = -400, ed.viewBottom = 400;
     ed.viewCentreX = 0, ed.viewCentreY = 0;
     buildScene(ed);
@@ -414,6 +415,7 @@ TEST(physicsExactness, wideAndScalarKernelsAgreeOnOddRestAngles) {
             prepareHeadlessEditor(ed, io, 1);
             ed.physicsThreads = threads;
             relaxationSolverFor(ed).useWideKernels(wide != 0);
+            relaxationSolverFor(ed).chooseLayoutEvery(0);
             ed.viewLeft = -400, ed.viewRight = 400, ed.viewTop = -400, ed.viewBottom = 400;
             buildScene(ed);
             ed.allTensions[7]->restAngle = 1000.0;
