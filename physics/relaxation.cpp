@@ -8,11 +8,14 @@
 //    results, and each adds only to the shifts of its own balls, so every
 //    ball's shift is summed in list order whatever the thread count;
 //  - a pass measures each distinct directed arm once (its atan2 is much of
-//    the cost), adds the corrections into the shifts, then writes the moved
+//    the cost; physics/atan2Wide.h takes four at a time with the library's
+//    bits), adds the corrections into the shifts, then writes the moved
 //    positions into the other of two position buffers: all constraints of a
 //    pass read the positions from its start;
 //  - the index structures are kept while the active lists stay the same;
-//    masses, strengths and rest values are read again every frame.
+//    masses, strengths and rest values are read again every frame;
+//  - the work is split for one thread and for all of them, and each frame
+//    takes whichever has been faster of late (threadChoice).
 #include "physics/relaxation.h"
 
 #include <algorithm>
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "app/editorState.h"
+#include "physics/atan2Wide.h"
 #include "physics/constraints.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -616,6 +620,7 @@ bool wideKernelsWanted() {
 relaxationSolver::relaxationSolver(int threads) : s(std::make_unique<state>()) {
     s->threads = std::max(1, threads);
     s->wide = wideKernelsWanted();
+    if (s->wide) atan2Wide::available();  // its check runs now, not in the first frame
     if (s->threads > 1) s->pool = std::make_unique<workerPool>(s->threads - 1);
 }
 
