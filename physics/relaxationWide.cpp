@@ -71,7 +71,7 @@ void measureArmsWide(const int* from, const int* to, int count, const double* po
         _mm256_store_pd(&out[i + 2].angle, _mm256_permute2f128_pd(hi1, hi2, 0x20));
         _mm256_store_pd(&out[i + 3].angle, _mm256_permute2f128_pd(hi1, hi2, 0x31));
     }
-    if (atan2Wide::available())
+    if (i > 0 && atan2Wide::available())
         atan2Wide::atan2Scaled(&out[0].angle, 4, across, i, degreesPerRadian, &out[0].angle, 4);
     else
         for (int k = 0; k < i; ++k) out[k].angle = std::atan2(out[k].angle, across[k]) * degreesPerRadian;
