@@ -10,18 +10,20 @@
 // started.
 //
 // A snapshot reads every ball, since the physics moves balls in every
-// frame, and keeps in new memory only the chunks of records that differ from
+// frame, and keeps in new memory only the parts of chunks that differ from
 // the snapshot before it. Links, tensions and virtual links change only
 // through the hooked edits (and lose members when stray balls are removed,
 // which changes their counts), so they are not even read again until a hook
-// that may touch them has run. Records name balls by address, read without
-// following any pointer; restoring maps the addresses back to the new balls.
+// that may touch them has run. Records name entities by serial number;
+// restoring gives the new entities their old serial numbers, so the
+// snapshot after an undo shares everything with the step undone.
 //
 // Restoring builds new entities with plain `new`, not through newBall and
 // newLink, which would draw random numbers and shift the random sequence;
 // the entities replaced are retired, as a file read retires them.
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "app/editorState.h"
 
@@ -31,71 +33,55 @@ namespace {
 
 constexpr int keyY = 89;
 
-std::uint64_t idOf(const ball* b) { return reinterpret_cast<std::uintptr_t>(b); }
+// Below this many tensions a snapshot reads on one thread.
+constexpr std::size_t tensionsWorthAThread = 20000;
 
-// The new ball of each recorded address: open addressing over a power of
-// two slots, at most half full.
-class ballsById {
+// What each block costs beyond its records: the allocator's header of each
+// allocation, and the shared count with its deleter.
+constexpr std::size_t allocationCost = 16;
+constexpr std::size_t sharedCountCost = 64;
+
+// Values by serial number: open addressing over a power of two slots, at
+// most half full. Serial numbers start at 1, so 0 marks an empty slot; a
+// serial number not there finds V{}.
+template <typename V>
+class serialTable {
 public:
-    explicit ballsById(std::size_t n) {
+    void reset(std::size_t n) {
         std::size_t size = 16;
         while (size < 2 * n) size *= 2;
-        slots.assign(size, {0, nullptr});
+        slots.assign(size, {0, V{}});
         mask = size - 1;
     }
-    void add(std::uint64_t id, ball* b) {
-        std::size_t i = slotOf(id);
+    void add(std::uint64_t serial, V v) {
+        std::size_t i = slotOf(serial);
         while (slots[i].first != 0) i = (i + 1) & mask;
-        slots[i] = {id, b};
+        slots[i] = {serial, v};
     }
-    ball* find(std::uint64_t id) const {
-        for (std::size_t i = slotOf(id); slots[i].first != 0; i = (i + 1) & mask)
-            if (slots[i].first == id) return slots[i].second;
-        return nullptr;
+    V find(std::uint64_t serial) const {
+        for (std::size_t i = slotOf(serial); slots[i].first != 0; i = (i + 1) & mask)
+            if (slots[i].first == serial) return slots[i].second;
+        return V{};
     }
 
 private:
-    std::size_t slotOf(std::uint64_t id) const {
-        return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    std::size_t slotOf(std::uint64_t serial) const {
+        return static_cast<std::size_t>((serial * 0x9E3779B97F4A7C15ull) >> 20) & mask;
     }
-    std::vector<std::pair<std::uint64_t, ball*>> slots;
+    std::vector<std::pair<std::uint64_t, V>> slots;
     std::size_t mask = 0;
 };
 
-// Fills records from entities chunk by chunk, sharing each chunk that is
-// the same as the previous snapshot's chunk at the same place.
-template <typename T, typename E, typename Fill>
-void captureChunks(chunkedRecords<T>& out, const chunkedRecords<T>& previous, const std::vector<E*>& entities,
-                   const std::shared_ptr<std::size_t>& chunkBytes, Fill fill) {
-    using chunk = typename chunkedRecords<T>::chunk;
-    const std::size_t n = entities.size();
-    out.count = n;
-    out.chunks.clear();
-    out.chunks.reserve((n + recordsPerChunk - 1) / recordsPerChunk);
-    static thread_local std::vector<T> scratch;
-    scratch.resize(recordsPerChunk);
-    for (std::size_t first = 0; first < n; first += recordsPerChunk) {
-        const std::size_t m = std::min(recordsPerChunk, n - first);
-        for (std::size_t i = 0; i < m; ++i) fill(scratch[i], *entities[first + i]);
-        const std::size_t c = first / recordsPerChunk;
-        if (c < previous.chunks.size()) {
-            const chunk& old = *previous.chunks[c];
-            if (old.size() == m && std::memcmp(old.data(), scratch.data(), m * sizeof(T)) == 0) {
-                out.chunks.push_back(previous.chunks[c]);
-                continue;
-            }
-        }
-        const std::size_t bytes = sizeof(chunk) + m * sizeof(T);
-        *chunkBytes += bytes;
-        out.chunks.emplace_back(new chunk(scratch.begin(), scratch.begin() + m),
-                                [chunkBytes, bytes](const chunk* c) {
-                                    *chunkBytes -= bytes;
-                                    delete c;
-                                });
-    }
+std::uint64_t madeSoFar(const ball*) { return ballsMade(); }
+std::uint64_t madeSoFar(const link*) { return linksMade(); }
+std::uint64_t madeSoFar(const tension*) { return tensionsMade(); }
+
+void fillFixed(ballFixed& r, const ball& b) {
+    std::copy(std::begin(b.colour), std::end(b.colour), r.colour);
+    r.unused = 0;
 }
 
-void fillBall(ballRecord& r, const ball& b) {
+void fillValues(ballValues& r, const ball& b) {
     r.angleStrength = b.angleStrength;
     r.anchorX = b.anchorX;
     r.anchorY = b.anchorY;
@@ -110,69 +96,248 @@ void fillBall(ballRecord& r, const ball& b) {
     r.screenX = b.screenX;
     r.screenY = b.screenY;
     r.screenRadius = b.screenRadius;
-    r.id = idOf(&b);
     r.rolls = b.rolls;
     r.anchored = b.anchored;
     r.number = b.number;
     r.kind = static_cast<std::int32_t>(b.kind);
-    r.colour[0] = b.colour[0];
-    r.colour[1] = b.colour[1];
-    r.colour[2] = b.colour[2];
+}
+
+void fillFixed(linkFixed& r, const link& l) {
+    r.ballA = l.ballA->serial;
+    r.ballB = l.ballB->serial;
+    std::copy(std::begin(l.colour), std::end(l.colour), r.colour);
     r.unused = 0;
 }
 
-void fillLink(linkRecord& r, const link& l) {
+void fillValues(linkValues& r, const link& l) {
     r.restLength = l.restLength;
     r.width = l.width;
-    r.ballA = idOf(l.ballA);
-    r.ballB = idOf(l.ballB);
     r.kind = static_cast<std::int32_t>(l.kind);
-    r.colour[0] = l.colour[0];
-    r.colour[1] = l.colour[1];
-    r.colour[2] = l.colour[2];
+    r.unused = 0;
 }
 
-void fillTension(tensionRecord& r, const tension& t) {
+void fillFixed(tensionFixed& r, const tension& t) {
+    r.ballA = t.ballA->serial;
+    r.centre = t.centre->serial;
+    r.ballB = t.ballB->serial;
     r.restAngle = t.restAngle;
-    r.strength = t.strength;
-    r.ballA = idOf(t.ballA);
-    r.centre = idOf(t.centre);
-    r.ballB = idOf(t.ballB);
 }
 
-void restoreLinks(editorState& e, std::vector<link*>& links, const chunkedRecords<linkRecord>& records,
-                  const ballsById& balls) {
+void fillValues(tensionValues& r, const tension& t) { r.strength = t.strength; }
+
+// A block shared by snapshots, its bytes counted while it lives.
+template <typename T>
+std::shared_ptr<const T> countedBlock(T* block, std::size_t bytes,
+                                      const byteCounter& counter) {
+    *counter += bytes;
+    return std::shared_ptr<const T>(block, [counter, bytes](const T* b) {
+        *counter -= bytes;
+        delete b;
+    });
+}
+
+template <typename T>
+bool sameRecords(const std::vector<T>& stored, const T* fresh, std::size_t n) {
+    return stored.size() == n && std::memcmp(stored.data(), fresh, n * sizeof(T)) == 0;
+}
+
+// Reads one list of entities into chunks. Each chunk's identity and values
+// are compared with those of the previous snapshot's chunk that begins with
+// the same entity, and shared where they are the same; only what differs is
+// stored anew. A reader is kept from one snapshot to the next, so its
+// scratch memory is not allocated (and faulted in) again each time.
+template <typename Fixed, typename Values, typename E>
+class listReader {
+public:
+    using records = recordList<Fixed, Values>;
+    using chunk = typename records::chunk;
+
+    // The entities the last read (or restore) found, by address, and how
+    // many entities of the type had been made then. Until another is made,
+    // an address still names the entity it named then: an address is reused
+    // only by an entity made after the first was freed.
+    std::vector<const E*> addresses;
+    std::uint64_t madeThen = 0;
+
+    void remember(const std::vector<E*>& entities, const records& read) {
+        if (entities.size() == read.size())
+            addresses.assign(entities.begin(), entities.end());
+        else
+            addresses.clear();  // the lists do not line up: nothing to go by
+        madeThen = madeSoFar(static_cast<const E*>(nullptr));
+    }
+
+    // valuesCurrent: no change since the last read can have altered a field
+    // of an entity that was there then.
+    void read(records& out, const records& previous, const std::vector<E*>& entities, bool valuesCurrent,
+              const byteCounter& counter) {
+        prepare(previous);
+        const bool addressesHold = madeThen == madeSoFar(static_cast<const E*>(nullptr));
+        const std::size_t n = entities.size();
+        out.count = n;
+        out.chunks.clear();
+        out.chunks.reserve(std::min(previous.chunks.size() + 2, n / chunkMinimum + 1));
+        std::size_t next = 0;  // the previous chunk expected to come next
+        for (std::size_t first = 0; first < n;) {
+            if (addressesHold && next < previous.chunks.size() && sameEntities(entities, first, next)) {
+                out.chunks.push_back(sameIdentity(previous.chunks[next], entities, first, valuesCurrent, counter));
+                first += previous.chunks[next].size();
+                ++next;
+                continue;
+            }
+            const std::size_t m = readRun(entities, first);
+            std::size_t found = previous.chunks.size();
+            out.chunks.push_back(makeChunk(previous, entities, first, m, found, counter));
+            if (found < previous.chunks.size()) next = found + 1;
+            first += m;
+        }
+        remember(entities, out);
+    }
+
+private:
+    void prepare(const records& previous) {
+        starts.clear();
+        std::size_t at = 0;
+        for (const chunk& c : previous.chunks) {
+            starts.push_back(at);
+            at += c.size();
+        }
+        indexed = false;
+        previousIndexed = &previous;
+    }
+
+    // Whether the entities from `first` on are, address for address, those
+    // of the previous snapshot's chunk c.
+    bool sameEntities(const std::vector<E*>& entities, std::size_t first, std::size_t c) const {
+        const std::size_t m = previousIndexed->chunks[c].size();
+        const std::size_t from = starts[c];
+        if (first + m > entities.size() || from + m > addresses.size()) return false;
+        return std::equal(entities.begin() + first, entities.begin() + first + m, addresses.begin() + from);
+    }
+
+    chunk sameIdentity(const chunk& old, const std::vector<E*>& entities, std::size_t first, bool valuesCurrent,
+                       const byteCounter& counter) {
+        if (valuesCurrent) return old;
+        const std::size_t m = old.size();
+        for (std::size_t i = 0; i < m; ++i) fillValues(values[i], *entities[first + i]);
+        chunk c;
+        c.identity = old.identity;
+        c.values = sharedOrNewValues(&old, m, counter);
+        return c;
+    }
+
+    // Reads serial numbers and values from `first` up to the end of its
+    // chunk; returns how many.
+    std::size_t readRun(const std::vector<E*>& entities, std::size_t first) {
+        const std::size_t n = entities.size();
+        std::size_t m = 0;
+        while (first + m < n && m < chunkMaximum) {
+            const E& e = *entities[first + m];
+            serials[m] = e.serial;
+            fillValues(values[m], e);
+            ++m;
+            if (m >= chunkMinimum && cutsChunkAfter(e.serial)) break;
+        }
+        return m;
+    }
+
+    // A chunk of the run just read, sharing what it can with the previous
+    // chunk that begins with the same entity (whose place goes to found).
+    chunk makeChunk(const records& previous, const std::vector<E*>& entities, std::size_t first, std::size_t m,
+                    std::size_t& found, const byteCounter& counter) {
+        if (!indexed) {
+            chunksOfPrevious.reset(previous.chunks.size());
+            for (std::size_t c = 0; c < previous.chunks.size(); ++c)
+                chunksOfPrevious.add(previous.chunks[c].identity->serials.front(), c + 1);
+            indexed = true;
+        }
+        const std::size_t place = chunksOfPrevious.find(serials[0]);
+        const chunk* old = place ? &previous.chunks[place - 1] : nullptr;
+        if (old) found = place - 1;
+        chunk c;
+        if (old && sameRecords(old->identity->serials, serials, m))
+            c.identity = old->identity;
+        else
+            c.identity = newIdentity(entities, first, m, counter);
+        c.values = sharedOrNewValues(old, m, counter);
+        return c;
+    }
+
+    std::shared_ptr<const std::vector<Values>> sharedOrNewValues(const chunk* old, std::size_t m,
+                                                                  const byteCounter& counter) {
+        if (old && sameRecords(*old->values, values, m)) return old->values;
+        return countedBlock(new std::vector<Values>(values, values + m),
+                            sizeof(std::vector<Values>) + m * sizeof(Values) + 2 * allocationCost + sharedCountCost,
+                            counter);
+    }
+
+    std::shared_ptr<const identityBlock<Fixed>> newIdentity(const std::vector<E*>& entities, std::size_t first,
+                                                            std::size_t m, const byteCounter& counter) {
+        auto* block = new identityBlock<Fixed>;
+        block->serials.assign(serials, serials + m);
+        block->fixed.resize(m);
+        for (std::size_t i = 0; i < m; ++i) fillFixed(block->fixed[i], *entities[first + i]);
+        return countedBlock<identityBlock<Fixed>>(
+            block, sizeof(*block) + m * (sizeof(std::uint64_t) + sizeof(Fixed)) + 3 * allocationCost + sharedCountCost,
+            counter);
+    }
+
+    // The previous chunks by the serial number of their first entity (place
+    // + 1, so that 0 is none), built only when a run must be looked up.
+    serialTable<std::size_t> chunksOfPrevious;
+    bool indexed = false;
+    const records* previousIndexed = nullptr;
+    std::vector<std::size_t> starts;  // where each previous chunk begins in the list
+    std::uint64_t serials[chunkMaximum];
+    Values values[chunkMaximum];
+};
+
+}  // namespace
+
+// One reader a list, so the tensions can be read on a second thread while
+// the rest is read on this one.
+struct snapshotReaders {
+    listReader<ballFixed, ballValues, ball> balls;
+    listReader<linkFixed, linkValues, link> links;
+    listReader<tensionFixed, tensionValues, tension> tensions;
+    listReader<linkFixed, linkValues, link> virtualLinks;
+};
+
+namespace {
+
+void restoreLinks(editorState& e, std::vector<link*>& links, const linkRecords& records, const serialTable<ball*>& balls) {
     links.reserve(records.size());
-    records.forEach([&](const linkRecord& r) {
-        ball* a = balls.find(r.ballA);
-        ball* b = balls.find(r.ballB);
+    records.forEach([&](std::uint64_t serial, const linkFixed& f, const linkValues& v) {
+        ball* a = balls.find(f.ballA);
+        ball* b = balls.find(f.ballB);
         if (!a || !b) return;
         link* l = new link;
+        l->serial = serial;
         l->owner = &e;
-        l->kind = static_cast<entityKind>(r.kind);
+        l->kind = static_cast<entityKind>(v.kind);
         l->ballA = a;
         l->ballB = b;
-        l->restLength = r.restLength;
-        l->width = r.width;
-        std::copy(std::begin(r.colour), std::end(r.colour), l->colour);
+        l->restLength = v.restLength;
+        l->width = v.width;
+        std::copy(std::begin(f.colour), std::end(f.colour), l->colour);
         links.push_back(l);
     });
 }
 
-void restoreTensions(std::vector<tension*>& tensions, const chunkedRecords<tensionRecord>& records,
-                     const ballsById& balls) {
+void restoreTensions(std::vector<tension*>& tensions, const tensionRecords& records, const serialTable<ball*>& balls) {
     tensions.reserve(records.size());
-    records.forEach([&](const tensionRecord& r) {
-        ball* a = balls.find(r.ballA);
-        ball* centre = balls.find(r.centre);
-        ball* b = balls.find(r.ballB);
+    records.forEach([&](std::uint64_t serial, const tensionFixed& f, const tensionValues& v) {
+        ball* a = balls.find(f.ballA);
+        ball* centre = balls.find(f.centre);
+        ball* b = balls.find(f.ballB);
         if (!a || !centre || !b) return;
         tension* t = new tension;
+        t->serial = serial;
         t->ballA = a;
         t->centre = centre;
         t->ballB = b;
-        t->restAngle = r.restAngle;
-        t->strength = r.strength;
+        t->restAngle = f.restAngle;
+        t->strength = v.strength;
         tensions.push_back(t);
     });
 }
@@ -192,10 +357,24 @@ std::size_t snapshotBytesOf(const editorState& e) {
                                                           e.allTensions.size(), e.virtualLinks.size());
 }
 
+// What a change may touch besides balls.
+enum touches : unsigned {
+    touchesBallsOnly = 0,
+    touchesLists = 1,         // adds or removes links, tensions or virtual links
+    touchesLinkValues = 2,    // a field of a link or virtual link
+    touchesTensionValues = 4  // a field of a tension
+};
+
+// Makes the next snapshot read again what the change may touch.
+void noteTouched(editHistory& h, unsigned touched) {
+    if (touched != touchesBallsOnly) h.structureCurrent = false;
+    if (touched & touchesLinkValues) h.linkValuesCurrent = false;
+    if (touched & touchesTensionValues) h.tensionValuesCurrent = false;
+}
+
 // Takes the figure before a change: once per frame, and not while a Play
-// run gathers everything done in it. A change that may touch links, tensions
-// or virtual links makes the next snapshot copy them afresh.
-void recordChange(editorState& e, bool structureToo) {
+// run gathers everything done in it.
+void recordChange(editorState& e, unsigned touched) {
     editHistory& h = e.history;
     const bool partOfRun = e.mode == -1 && h.playOpen;
     if (!partOfRun) h.playOpen = false;
@@ -209,7 +388,7 @@ void recordChange(editorState& e, bool structureToo) {
             h.clear();  // a figure larger than the whole budget has no history
         }
     }
-    if (structureToo) h.structureCurrent = false;
+    noteTouched(h, touched);
 }
 
 // Moves one step from one stack to the other: the figure as it is now goes
@@ -242,17 +421,19 @@ bool travel(editorState& e, std::deque<historyStep>& from, std::deque<historySte
 
 std::size_t figureSnapshot::bytesFor(std::size_t balls, std::size_t links, std::size_t tensions,
                                      std::size_t virtualLinks) {
-    using ballChunk = chunkedRecords<ballRecord>::chunk;
-    using linkChunk = chunkedRecords<linkRecord>::chunk;
-    using tensionChunk = chunkedRecords<tensionRecord>::chunk;
-    auto chunksOf = [](std::size_t n) { return (n + recordsPerChunk - 1) / recordsPerChunk; };
-    // Each chunk: its records, its vector, its shared count and its place in
-    // the list.
-    constexpr std::size_t perChunk = 64 + sizeof(std::shared_ptr<int>);
-    return balls * sizeof(ballRecord) + chunksOf(balls) * (sizeof(ballChunk) + perChunk) +
-           (links + virtualLinks) * sizeof(linkRecord) +
-           (chunksOf(links) + chunksOf(virtualLinks)) * (sizeof(linkChunk) + perChunk) +
-           tensions * sizeof(tensionRecord) + chunksOf(tensions) * (sizeof(tensionChunk) + perChunk);
+    // Every chunk but the last of a list holds chunkMinimum records or more.
+    auto chunksOf = [](std::size_t n) { return n / chunkMinimum + 1; };
+    // Each chunk: its place in the list, and two blocks, each with its shared
+    // count, the identity with two allocations of records and the values
+    // with one.
+    constexpr std::size_t perChunk = sizeof(ballRecords::chunk) + 2 * sharedCountCost + 5 * allocationCost +
+                                     sizeof(identityBlock<ballFixed>) + sizeof(std::vector<ballValues>);
+    auto bytesOf = [&](std::size_t n, std::size_t recordBytes) { return n * recordBytes + chunksOf(n) * perChunk; };
+    constexpr std::size_t serialBytes = sizeof(std::uint64_t);
+    return bytesOf(balls, serialBytes + sizeof(ballFixed) + sizeof(ballValues)) +
+           bytesOf(links, serialBytes + sizeof(linkFixed) + sizeof(linkValues)) +
+           bytesOf(virtualLinks, serialBytes + sizeof(linkFixed) + sizeof(linkValues)) +
+           bytesOf(tensions, serialBytes + sizeof(tensionFixed) + sizeof(tensionValues));
 }
 
 std::size_t editHistory::bytes() const {
@@ -306,21 +487,34 @@ void editHistory::clear() {
     structureCurrent = false;
 }
 
-void editorState::noteChange() { recordChange(*this, true); }
+// Placing, linking, deleting, the kind of a ball or a link, the file
+// commands: of the entities already there, only a link's kind changes;
+// whatever else they do adds or removes entities.
+void editorState::noteChange() { recordChange(*this, touchesLists | touchesLinkValues); }
 
-void editorState::noteBallChange() { recordChange(*this, false); }
+void editorState::noteBallChange() { recordChange(*this, touchesBallsOnly); }
 
 void editorState::noteHeldChange(heldControl control) {
     const std::uint32_t bit = std::uint32_t{1} << control;
-    const bool ballsOnly = control == heldAnchorKeys || control == heldReleaseKeys ||
-                           control == heldBallMassRow || control == heldBallSizeRow;
+    unsigned touched = touchesBallsOnly;
+    switch (control) {
+        case heldResizeRow: touched = touchesLinkValues | touchesTensionValues; break;
+        case heldLinkWidthRow:
+        case heldDamagingKeys:
+        case heldNormalKeys:
+        case heldBackgroundKeys: touched = touchesLinkValues; break;
+        // The row of every ball steps the tensions' strength; that of the
+        // selected ball makes its body's tensions anew.
+        case heldAngleRow: touched = touchesLists | touchesTensionValues; break;
+        default: break;
+    }
     history.heldNow |= bit;
     if (history.heldOpen & bit) {
         // The hold goes on: same step.
-        if (!ballsOnly) history.structureCurrent = false;
+        noteTouched(history, touched);
         return;
     }
-    recordChange(*this, !ballsOnly);
+    recordChange(*this, touched);
 }
 
 void editorState::noteFileChange() {
@@ -382,16 +576,34 @@ bool editorState::redo() { return travel(*this, history.redoSteps, history.undoS
 void editorState::captureFigure(figureSnapshot& s) {
     editHistory& h = history;
     figureSnapshot& last = h.last;
-    captureChunks(s.balls, last.balls, allBalls, h.chunkBytes, fillBall);
+    const byteCounter& counter = h.chunkBytes;
+    if (!h.readers) h.readers = std::make_shared<snapshotReaders>();
+    snapshotReaders& read = *h.readers;
     if (structureReusable(*this)) {
+        read.balls.read(s.balls, last.balls, allBalls, false, counter);
         s.links = last.links;
         s.tensions = last.tensions;
         s.virtualLinks = last.virtualLinks;
     } else {
-        captureChunks(s.links, last.links, allLinks, h.chunkBytes, fillLink);
-        captureChunks(s.tensions, last.tensions, allTensions, h.chunkBytes, fillTension);
-        captureChunks(s.virtualLinks, last.virtualLinks, virtualLinks, h.chunkBytes, fillLink);
-        h.structureCurrent = true;
+        // Two threads share the reading: the tensions, the longest list, on
+        // a second one, with the links when the tensions' values need not be
+        // read; a small figure is not worth a thread.
+        const bool linksWithTensions = h.tensionValuesCurrent;
+        auto readLinks = [&] { read.links.read(s.links, last.links, allLinks, h.linkValuesCurrent, counter); };
+        auto readTensionsAndMaybeLinks = [&] {
+            read.tensions.read(s.tensions, last.tensions, allTensions, h.tensionValuesCurrent, counter);
+            if (linksWithTensions) readLinks();
+        };
+        std::thread secondReader;
+        if (allTensions.size() >= tensionsWorthAThread)
+            secondReader = std::thread(readTensionsAndMaybeLinks);
+        else
+            readTensionsAndMaybeLinks();
+        read.balls.read(s.balls, last.balls, allBalls, false, counter);
+        read.virtualLinks.read(s.virtualLinks, last.virtualLinks, virtualLinks, h.linkValuesCurrent, counter);
+        if (!linksWithTensions) readLinks();
+        if (secondReader.joinable()) secondReader.join();
+        h.structureCurrent = h.linkValuesCurrent = h.tensionValuesCurrent = true;
     }
     s.fileName = currentFileName;
     last = s;
@@ -400,10 +612,12 @@ void editorState::captureFigure(figureSnapshot& s) {
 void editorState::restoreFigure(const figureSnapshot& s) {
     retireFigure();
 
-    ballsById byId(s.balls.size());
+    serialTable<ball*> byId;
+    byId.reset(s.balls.size());
     allBalls.reserve(s.balls.size());
-    s.balls.forEach([&](const ballRecord& r) {
+    s.balls.forEach([&](std::uint64_t serial, const ballFixed& f, const ballValues& r) {
         ball* b = new ball;
+        b->serial = serial;
         b->owner = this;
         b->rolls = r.rolls;
         b->kind = static_cast<entityKind>(r.kind);
@@ -423,15 +637,23 @@ void editorState::restoreFigure(const figureSnapshot& s) {
         b->x = r.x;
         b->y = r.y;
         b->radius = r.radius;
-        std::copy(std::begin(r.colour), std::end(r.colour), b->colour);
+        std::copy(std::begin(f.colour), std::end(f.colour), b->colour);
         allBalls.push_back(b);
-        byId.add(r.id, b);
+        byId.add(serial, b);
     });
     restoreLinks(*this, allLinks, s.links, byId);
     restoreTensions(allTensions, s.tensions, byId);
     restoreLinks(*this, virtualLinks, s.virtualLinks, byId);
-    // The entities are new: the next snapshot reads every one again.
-    history.structureCurrent = false;
+    // The entities are new but have the serial numbers and fields of the
+    // snapshot, which the next snapshot therefore shares whole.
+    editHistory& h = history;
+    h.last = s;
+    h.structureCurrent = h.linkValuesCurrent = h.tensionValuesCurrent = true;
+    if (!h.readers) h.readers = std::make_shared<snapshotReaders>();
+    h.readers->balls.remember(allBalls, s.balls);
+    h.readers->links.remember(allLinks, s.links);
+    h.readers->tensions.remember(allTensions, s.tensions);
+    h.readers->virtualLinks.remember(virtualLinks, s.virtualLinks);
 
     // Nothing may name the entities just replaced.
     selectedBall = nullptr;

@@ -2,11 +2,10 @@
 // steps, bounded by memory and by count.
 //
 // A step holds the figure as it was before a change (on the undo stack) or
-// before an undo (on the redo stack). The records hold no pointer that is
-// ever followed, and no padding, so records of the same entity in the same
-// state compare equal byte for byte.
+// before an undo (on the redo stack).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,80 +17,142 @@
 
 namespace tumbla {
 
-// Every field of a ball that lasts from one frame to the next; the body, the
-// owner and the values each frame derives again (effective mass, shifts,
-// tension counts) are left out. id is the ball's address when the snapshot
-// was taken: links and tensions name their balls by it.
-struct ballRecord {
-    double angleStrength, anchorX, anchorY, mass, vx, vy, prevX, prevY, x, y, radius;
-    double screenX, screenY, screenRadius;  // the last projection, which the link tool reads
-    std::uint64_t id;
-    std::int32_t rolls, anchored, number, kind;
+// A snapshot keeps each entity in three parts: its serial number, the fields
+// fixed when it was made, and the fields that change. Records hold no
+// pointer that is ever followed, and no padding, so records of the same
+// entity in the same state compare equal byte for byte. Links and tensions
+// name their balls by serial number.
+//
+// Fixed at creation: a ball's and a link's colour, the balls of a link and
+// of a tension, a tension's rest angle. Nothing changes them afterwards, so
+// a run of entities with the same serial numbers as in the previous snapshot
+// shares that snapshot's fixed fields without reading them again.
+struct ballFixed {
     std::int32_t colour[3];
     std::int32_t unused;  // fills the record to a multiple of 8 bytes, no padding
 };
 
-struct linkRecord {
-    double restLength, width;
+// Every field of a ball that lasts from one frame to the next; the body, the
+// owner and the values each frame derives again (effective mass, shifts,
+// tension counts) are left out.
+struct ballValues {
+    double angleStrength, anchorX, anchorY, mass, vx, vy, prevX, prevY, x, y, radius;
+    double screenX, screenY, screenRadius;  // the last projection, which the link tool reads
+    std::int32_t rolls, anchored, number, kind;
+};
+
+struct linkFixed {
     std::uint64_t ballA, ballB;
-    std::int32_t kind;
     std::int32_t colour[3];
+    std::int32_t unused;
 };
 
-struct tensionRecord {
-    double restAngle, strength;
+struct linkValues {
+    double restLength, width;
+    std::int32_t kind;
+    std::int32_t unused;
+};
+
+struct tensionFixed {
     std::uint64_t ballA, centre, ballB;
+    double restAngle;
 };
 
-static_assert(sizeof(ballRecord) == 15 * 8 + 8 * 4, "ballRecord has padding");
-static_assert(sizeof(linkRecord) == 4 * 8 + 4 * 4, "linkRecord has padding");
-static_assert(sizeof(tensionRecord) == 5 * 8, "tensionRecord has padding");
+struct tensionValues {
+    double strength;
+};
 
-// Records in chunks of a fixed size. A snapshot shares every chunk that is
-// the same as in the snapshot before it, so a step costs memory only for the
-// part of the figure that changed, and freshly allocated memory (slow to
-// touch the first time) is needed only there.
-constexpr std::size_t recordsPerChunk = 256;
+static_assert(sizeof(ballFixed) == 4 * 4 && sizeof(ballValues) == 14 * 8 + 4 * 4, "ball records have padding");
+static_assert(sizeof(linkFixed) == 2 * 8 + 4 * 4 && sizeof(linkValues) == 2 * 8 + 2 * 4, "link records have padding");
+static_assert(sizeof(tensionFixed) == 4 * 8 && sizeof(tensionValues) == 8, "tension records have padding");
 
-template <typename T>
-struct chunkedRecords {
-    static_assert(std::is_trivially_copyable_v<T>);
-    using chunk = std::vector<T>;
+// The serial numbers and fixed fields of a run of entities.
+template <typename Fixed>
+struct identityBlock {
+    std::vector<std::uint64_t> serials;
+    std::vector<Fixed> fixed;
+};
 
-    std::vector<std::shared_ptr<const chunk>> chunks;
-    std::size_t count = 0;
+// A run of consecutive entities of a list. Its identity and its values are
+// kept apart so that a change of values only (positions, "Resize
+// Everything") stores new values and shares the identity, and the other way
+// round. Each part is shared by every snapshot in which it is the same.
+template <typename Fixed, typename Values>
+struct recordChunk {
+    std::shared_ptr<const identityBlock<Fixed>> identity;
+    std::shared_ptr<const std::vector<Values>> values;
 
-    std::size_t size() const { return count; }
-    // The memory of the chunk list itself; the chunks are counted apart,
-    // since snapshots share them.
-    std::size_t listBytes() const { return chunks.capacity() * sizeof(chunks[0]); }
-
-    template <typename Visit>
-    void forEach(Visit visit) const {
-        for (const auto& c : chunks)
-            for (const T& r : *c) visit(r);
+    std::size_t size() const { return identity->serials.size(); }
+    bool operator==(const recordChunk& other) const {
+        return sameBlock(identity, other.identity) && sameBlock(values, other.values);
     }
 
-    bool operator==(const chunkedRecords& other) const {
-        if (count != other.count || chunks.size() != other.chunks.size()) return false;
-        for (std::size_t i = 0; i < chunks.size(); ++i)
-            if (chunks[i] != other.chunks[i] && !sameBytes(*chunks[i], *other.chunks[i])) return false;
-        return true;
+private:
+    static bool sameBlock(const std::shared_ptr<const identityBlock<Fixed>>& a,
+                          const std::shared_ptr<const identityBlock<Fixed>>& b) {
+        return a == b || (sameBytes(a->serials, b->serials) && sameBytes(a->fixed, b->fixed));
     }
-
-    static bool sameBytes(const chunk& a, const chunk& b) {
+    static bool sameBlock(const std::shared_ptr<const std::vector<Values>>& a,
+                          const std::shared_ptr<const std::vector<Values>>& b) {
+        return a == b || sameBytes(*a, *b);
+    }
+    template <typename T>
+    static bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
         return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
     }
 };
 
+// Where a list is cut into chunks depends only on the serial numbers around
+// the cut, not on places in the list: a chunk ends after an entity whose
+// serial number hashes to a multiple of chunkCutEvery, once the chunk has
+// chunkMinimum entities, and at chunkMaximum entities in any case. Inserting
+// or deleting an entity then changes the chunk around it only; the cuts
+// after it fall on the same entities as before, so the later chunks are
+// found again (by their first serial number) and shared.
+constexpr std::size_t chunkMinimum = 64;
+constexpr std::size_t chunkCutEvery = 256;
+constexpr std::size_t chunkMaximum = 1024;
+
+inline bool cutsChunkAfter(std::uint64_t serial) {
+    return ((serial * 0x9E3779B97F4A7C15ull) >> 32) % chunkCutEvery == 0;
+}
+
+template <typename Fixed, typename Values>
+struct recordList {
+    static_assert(std::is_trivially_copyable_v<Fixed> && std::is_trivially_copyable_v<Values>);
+    using chunk = recordChunk<Fixed, Values>;
+
+    std::vector<chunk> chunks;
+    std::size_t count = 0;
+
+    std::size_t size() const { return count; }
+    // The memory of the chunk list itself; the blocks are counted apart,
+    // since snapshots share them.
+    std::size_t listBytes() const { return chunks.capacity() * sizeof(chunk); }
+
+    // visit(serial, fixed, values) for every entity in list order.
+    template <typename Visit>
+    void forEach(Visit visit) const {
+        for (const chunk& c : chunks)
+            for (std::size_t i = 0; i < c.size(); ++i)
+                visit(c.identity->serials[i], c.identity->fixed[i], (*c.values)[i]);
+    }
+
+    bool operator==(const recordList& other) const = default;
+};
+
+using ballRecords = recordList<ballFixed, ballValues>;
+using linkRecords = recordList<linkFixed, linkValues>;
+using tensionRecords = recordList<tensionFixed, tensionValues>;
+
 struct figureSnapshot {
-    chunkedRecords<ballRecord> balls;
-    chunkedRecords<linkRecord> links;
-    chunkedRecords<tensionRecord> tensions;
-    chunkedRecords<linkRecord> virtualLinks;
+    ballRecords balls;
+    linkRecords links;
+    tensionRecords tensions;
+    linkRecords virtualLinks;
     std::string fileName;
 
-    // Memory of this snapshot apart from its chunks.
+    // Memory of this snapshot apart from its blocks.
     std::size_t listBytes() const {
         return balls.listBytes() + links.listBytes() + tensions.listBytes() + virtualLinks.listBytes() +
                fileName.capacity();
@@ -102,6 +163,9 @@ struct figureSnapshot {
     static std::size_t bytesFor(std::size_t balls, std::size_t links, std::size_t tensions,
                                 std::size_t virtualLinks);
 };
+
+using byteCounter = std::shared_ptr<std::atomic<std::size_t>>;
+struct snapshotReaders;
 
 struct historyStep {
     figureSnapshot figure;
@@ -150,13 +214,21 @@ public:
     std::string nameAtFileNote;  // the file name before it
 
     // The snapshot taken last, whose chunks the next one shares where they
-    // are the same, and whether no change can have touched its links,
-    // tensions and virtual links since.
+    // are the same; whether no change can have touched its links, tensions
+    // and virtual links since (they are then not read again); and, when they
+    // are read, whether a change can have altered a field of a link (or
+    // virtual link) or of a tension that was there then. Adding and
+    // removing entities is found by the reading itself.
     figureSnapshot last;
     bool structureCurrent = false;
+    bool linkValuesCurrent = false;
+    bool tensionValuesCurrent = false;
 
-    // Bytes of every chunk alive, shared by the chunks' deleters.
-    std::shared_ptr<std::size_t> chunkBytes = std::make_shared<std::size_t>(0);
+    // Bytes of every block alive, shared by the blocks' deleters. Blocks are
+    // made on two threads at once.
+    byteCounter chunkBytes = std::make_shared<std::atomic<std::size_t>>(0);
+    // The scratch memory of taking snapshots, kept between them.
+    std::shared_ptr<snapshotReaders> readers;
 
     // Bytes held by every step, the pending one included; a chunk that
     // several steps share counts once.

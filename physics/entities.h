@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@ struct body;
 enum class entityKind : unsigned char { normal, background, damaging, stop, virtualLink };
 
 const char* kindName(entityKind kind);
+
+// How many entities of each type have been made so far in this run of the
+// program; a new entity takes the count as its serial number, which no other
+// entity of its type gets. The undo history names entities by it: an
+// address may be reused once its entity is freed, and an undo rebuilds
+// entities at new addresses but gives them back their serial numbers.
+std::uint64_t& ballsMade();
+std::uint64_t& linksMade();
+std::uint64_t& tensionsMade();
 
 struct ball {
     int rolls = 0;
@@ -43,6 +53,7 @@ struct ball {
     // figure and waits to be freed; scratch index for near-linear passes.
     bool dead = false;
     int scratch = 0;
+    std::uint64_t serial = ++ballsMade();
 
     // Pooled: a large figure allocates many at once (lifetime.cpp).
     static void* operator new(std::size_t size);
@@ -64,6 +75,7 @@ struct link {
     int colour[3] = {0, 0, 0};
 
     bool dead = false;
+    std::uint64_t serial = ++linksMade();
 
     static void* operator new(std::size_t size);
     static void operator delete(void* p);
@@ -80,6 +92,7 @@ struct tension {
     double strength = 0.0;
 
     bool dead = false;
+    std::uint64_t serial = ++tensionsMade();
 
     static void* operator new(std::size_t size);
     static void operator delete(void* p);

@@ -108,6 +108,22 @@ void link::operator delete(void* p) { releaseRecord<link>(p); }
 void* tension::operator new(std::size_t size) { return allocateRecord<tension>(size); }
 void tension::operator delete(void* p) { releaseRecord<tension>(p); }
 
+// Entities are made on the main thread only.
+std::uint64_t& ballsMade() {
+    static std::uint64_t count = 0;
+    return count;
+}
+
+std::uint64_t& linksMade() {
+    static std::uint64_t count = 0;
+    return count;
+}
+
+std::uint64_t& tensionsMade() {
+    static std::uint64_t count = 0;
+    return count;
+}
+
 const char* kindName(entityKind kind) {
     switch (kind) {
         case entityKind::normal: return "normal";
