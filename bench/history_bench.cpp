@@ -86,8 +86,8 @@ void changeBetweenSteps(world& w, stepKind kind, benchmark::IterationCount i) {
 void recordStep(benchmark::State& state) {
     world& w = bigFigure();
     w.ed.history.clear();
-    // The first step stores the whole figure (firstStep below); the steps
-    // measured here follow one.
+    // The first step stores the whole figure in fresh memory (not measured
+    // here); the steps measured follow one.
     w.ed.noteChange();
     w.ed.endFrameHistory();
     const auto kind = static_cast<stepKind>(state.range(0));
