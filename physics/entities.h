@@ -27,10 +27,6 @@ std::uint64_t& ballsMade();
 std::uint64_t& linksMade();
 std::uint64_t& tensionsMade();
 
-// Memory the pools of balls, links and tensions hold from the system; none
-// once every entity has been freed.
-std::size_t pooledEntityBytes();
-
 struct ball {
     int rolls = 0;
     tumbla::body* body = nullptr;

@@ -29,16 +29,13 @@ namespace {
 // Fixed-size records carved from 2 MB chunks, freed records kept on a list
 // for reuse. Loading or generating a large figure makes a million records
 // at once; one allocation (and, with huge pages, one page fault) per chunk
-// instead of one per record. When the last record of a pool is freed (the
-// figure emptied by "New Level", an Open or an undo), its chunks go back to
-// the system, so a large figure's memory does not outlive it. Used from the
-// main thread only. Under AddressSanitizer the plain allocator is used, so a
-// use after free is still caught.
+// instead of one per record. Chunks live as long as the program. Used from
+// the main thread only. Under AddressSanitizer the plain allocator is used,
+// so a use after free is still caught.
 template <std::size_t Size>
 class recordPool {
 public:
     void* allocate() {
-        ++live;
         if (freeList) {
             node* n = freeList;
             freeList = n->next;
@@ -53,9 +50,7 @@ public:
         node* n = static_cast<node*>(p);
         n->next = freeList;
         freeList = n;
-        if (--live == 0) releaseChunks();
     }
-    std::size_t bytes() const { return chunks.size() * chunkSize; }
 
 private:
     struct node {
@@ -65,24 +60,15 @@ private:
     void grow() {
         void* chunk = std::aligned_alloc(chunkSize, chunkSize);
         if (!chunk) throw std::bad_alloc();
-        chunks.push_back(chunk);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
         madvise(chunk, chunkSize, MADV_HUGEPAGE);
 #endif
         cursor = static_cast<char*>(chunk);
         end = cursor + chunkSize / Size * Size;
     }
-    void releaseChunks() {
-        for (void* chunk : chunks) std::free(chunk);
-        chunks.clear();
-        freeList = nullptr;
-        cursor = end = nullptr;
-    }
     node* freeList = nullptr;
     char* cursor = nullptr;
     char* end = nullptr;
-    std::size_t live = 0;
-    std::vector<void*> chunks;
 };
 
 constexpr std::size_t poolSlot(std::size_t size) { return (size + 15) / 16 * 16; }
@@ -92,18 +78,6 @@ recordPool<poolSlot(sizeof(T))>& poolOf() {
     static recordPool<poolSlot(sizeof(T))>* pool = new recordPool<poolSlot(sizeof(T))>;
     return *pool;
 }
-
-}  // namespace
-
-std::size_t pooledEntityBytes() {
-#ifdef TUMBLA_PLAIN_ALLOCATION
-    return 0;
-#else
-    return poolOf<ball>().bytes() + poolOf<link>().bytes() + poolOf<tension>().bytes();
-#endif
-}
-
-namespace {
 
 template <typename T>
 void* allocateRecord(std::size_t size) {

@@ -376,26 +376,6 @@ TEST(physicsStructure, clearSceneRestoresTheDefaults) {
     EXPECT_EQ(f.ed.currentFileName, "");
 }
 
-// The pools that hold balls, links and tensions give their memory back once
-// the figure is gone; while any entity lives, they keep it.
-TEST(physicsStructure, anEmptiedFigureGivesItsMemoryBack) {
-    fixture f;
-    ASSERT_EQ(pooledEntityBytes(), 0u) << "another test left entities alive";
-    figures::gridSpec g;
-    g.rows = g.columns = 60;
-    figures::addGrid(f.ed, g);
-    figures::finish(f.ed);
-    const std::size_t big = pooledEntityBytes();
-    f.ed.deleteBall(f.ed.allBalls[5], 1);
-    f.ed.collectGarbage();
-    EXPECT_EQ(pooledEntityBytes(), big);
-    f.ed.clearScene();
-    f.ed.collectGarbage();
-    EXPECT_EQ(pooledEntityBytes(), 0u);
-    f.at(0, 0);  // and the pools work on afterwards
-    EXPECT_EQ(f.ed.allBalls.size(), 1u);
-}
-
 TEST(physicsActiveSet, clustersInViewBecomeActive) {
     fixture f;
     auto& ed = f.ed;
