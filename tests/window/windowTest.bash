@@ -44,13 +44,15 @@ startEditor() {
     editorPid=$!
 }
 
-# waitForWindow: sets wid to the editor's 1024 x 700 window, within 30 s (a
-# first OpenGL context on a busy machine can take several seconds).
+# waitForWindow: sets wid to the editor's 1024 x 700 window once it is mapped,
+# within 30 s (a first OpenGL context on a busy machine can take several
+# seconds). The window is in the tree a moment before it is mapped, and
+# focusing it then fails.
 waitForWindow() {
     wid=""
     for _ in $(seq 300); do
         wid=$(xwininfo -root -tree | awk '/"Tumbla Editor[^"]*": .* 1024x700\+/ { print $1; exit }')
-        [ -n "$wid" ] && return 0
+        if [ -n "$wid" ] && xwininfo -id "$wid" 2> /dev/null | grep -q "IsViewable"; then return 0; fi
         kill -0 "$editorPid" 2> /dev/null || fail "the editor ended before its window opened: $(cat "$WORK/stderr")"
         sleep 0.1
     done
