@@ -130,36 +130,6 @@ private:
 // would cost more than it saves.
 constexpr std::size_t parallelThreshold = 256;
 
-// Which layout a frame uses. All threads are not always faster: on a small
-// figure waking a helper costs more than it saves, and while other programs
-// keep the other core busy the helper is often late to a pass and everyone
-// waits. So every frame is timed, now and then one frame runs the other
-// way, and the faster way is kept. The bits are the same either way.
-struct threadChoice {
-    double seconds[2] = {-1.0, -1.0};  // recent time of a frame per layout, -1 not yet known
-    int current = 1;
-    int framesToProbe = 0;
-    int probeEvery = 120;  // 0: always all threads
-
-    int pick() {
-        if (probeEvery == 0) return 1;
-        if (seconds[1 - current] < 0.0 || --framesToProbe <= 0) {
-            framesToProbe = probeEvery;
-            return 1 - current;
-        }
-        return current;
-    }
-    void note(int which, double elapsed) {
-        if (probeEvery == 0) return;
-        double& mean = seconds[which];
-        mean = (which != current || mean < 0.0) ? elapsed : 0.75 * mean + 0.25 * elapsed;
-        const int other = 1 - current;
-        // A tenth better, so noise does not flip the choice back and forth.
-        if (seconds[other] >= 0.0 && seconds[current] >= 0.0 && seconds[other] < 0.9 * seconds[current])
-            current = other;
-    }
-};
-
 using relaxationKernels::armRecord;
 using relaxationKernels::linkBlock;
 using relaxationKernels::tensionBlock;

@@ -7,6 +7,7 @@
 
 #include "app/editorState.h"
 #include "physics/constraints.h"
+#include "physics/relaxation.h"
 #include "platform/headless/headlessPlatform.h"
 #include "tests/support/figures.h"
 #include "tools/runner.h"
@@ -310,3 +311,37 @@ TEST(physicsEntities, projectAndLinkHitTest) {
 }
 
 }  // namespace
+
+// The solver's choice between one thread and all of them follows the frame
+// times it is given: it settles on the faster layout, runs the other one
+// every probeEvery frames, and moves back when that one becomes faster.
+TEST(threadChoice, keepsTheFasterLayoutAndTriesTheOtherNowAndThen) {
+    threadChoice c;
+    c.probeEvery = 5;
+    double seconds[2] = {1.0, 2.0};  // one thread faster, as on a busy machine
+    int used[2] = {0, 0};
+    auto frames = [&](int n) {
+        used[0] = used[1] = 0;
+        for (int i = 0; i < n; ++i) {
+            const int which = c.pick();
+            ++used[which];
+            c.note(which, seconds[which]);
+        }
+    };
+    frames(50);
+    EXPECT_EQ(c.current, 0);
+    EXPECT_EQ(used[1], 10);  // one frame in five tries all threads
+
+    seconds[1] = 0.5;  // the machine quietens
+    frames(6);
+    EXPECT_EQ(c.current, 1);
+
+    seconds[0] = 0.48;  // within a tenth: no change
+    frames(50);
+    EXPECT_EQ(c.current, 1);
+
+    c = threadChoice{};
+    c.probeEvery = 0;  // fixed: all threads always
+    frames(20);
+    EXPECT_EQ(used[1], 20);
+}
