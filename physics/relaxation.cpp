@@ -28,31 +28,12 @@
 #include "app/editorState.h"
 #include "physics/atan2Wide.h"
 #include "physics/constraints.h"
+#include "physics/spinWait.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
 
 namespace tumbla {
 
 namespace {
-
-inline void cpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    _mm_pause();
-#endif
-}
-
-// Waits with a short spin, then yields the core.
-template <typename Done>
-void spinUntil(Done done) {
-    for (int spins = 0; !done(); ++spins) {
-        if (spins < 4000)
-            cpuRelax();
-        else
-            std::this_thread::yield();
-    }
-}
 
 class spinBarrier {
 public:
