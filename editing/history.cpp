@@ -22,24 +22,103 @@
 // newLink, which would draw random numbers and shift the random sequence;
 // the entities replaced are retired, as a file read retires them.
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <iterator>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "app/editorState.h"
+#include "physics/spinWait.h"
 
 namespace tumbla {
+
+// The memory of freed blocks is kept, by size, for the blocks made next: a
+// step that stores much anew (a change of every value) then writes into
+// memory already in place, not into fresh pages, which the system must
+// clear and map one by one (on a virtual machine a fresh page can cost more
+// than reading the whole ball it holds records of). The history counts the
+// memory kept as memory it holds, and keeps no more than one snapshot may
+// need, within its bound.
+namespace {
+// What each block costs beyond its records: the allocator's header of each
+// allocation, and the shared count with its deleter.
+constexpr std::size_t allocationCost = 16;
+constexpr std::size_t sharedCountCost = 64;
+}  // namespace
+
+class blockStore {
+public:
+    std::atomic<std::size_t> bytes{0};      // counted bytes of the blocks alive
+    std::atomic<std::size_t> keptBytes{0};  // memory kept for reuse
+    std::size_t keepAtMost = 0;             // what one snapshot of the figure may need
+
+    blockStore() = default;
+    blockStore(const blockStore&) = delete;
+    blockStore& operator=(const blockStore&) = delete;
+    ~blockStore() { keepNoMoreThan(0); }
+
+    void* take(std::size_t size) {
+        if (keptBytes.load(std::memory_order_acquire) != 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            auto it = kept.find(size);
+            if (it != kept.end() && !it->second.empty()) {
+                void* memory = it->second.back();
+                it->second.pop_back();
+                keptBytes -= size + allocationCost;
+                return memory;
+            }
+        }
+        return ::operator new(size);
+    }
+
+    void give(void* memory, std::size_t size) {
+        std::lock_guard<std::mutex> lock(mutex);
+        kept[size].push_back(memory);
+        keptBytes += size + allocationCost;
+    }
+
+    // Frees kept memory, the largest blocks first, until at most `most`
+    // bytes are kept.
+    void keepNoMoreThan(std::size_t most) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (keptBytes <= most) return;
+        std::vector<std::size_t> sizes;
+        for (const auto& entry : kept) sizes.push_back(entry.first);
+        std::sort(sizes.rbegin(), sizes.rend());
+        for (std::size_t size : sizes) {
+            std::vector<void*>& memories = kept[size];
+            while (!memories.empty() && keptBytes > most) {
+                ::operator delete(memories.back());
+                memories.pop_back();
+                keptBytes -= size + allocationCost;
+            }
+            if (memories.empty()) kept.erase(size);
+        }
+    }
+
+private:
+    std::mutex mutex;
+    std::unordered_map<std::size_t, std::vector<void*>> kept;
+};
+
+void* takeBlockMemory(blockStore& store, std::size_t bytes) { return store.take(bytes); }
+void giveBlockMemory(blockStore& store, void* memory, std::size_t bytes) { store.give(memory, bytes); }
 
 namespace {
 
 constexpr int keyY = 89;
 
-// Below this many tensions a snapshot reads on one thread.
-constexpr std::size_t tensionsWorthAThread = 20000;
+// Below this many entities to read a snapshot reads on one thread.
+constexpr std::size_t entitiesWorthAThread = 20000;
+// A list read on two threads is cut into pieces of about this many entities
+// (at most maxPieces), which the threads take in turn: a thread that wakes
+// late or reads slower memory takes fewer.
+constexpr std::size_t entitiesAPiece = 16384;
+constexpr std::size_t maxPieces = 8;
 
-// What each block costs beyond its records: the allocator's header of each
-// allocation, and the shared count with its deleter.
-constexpr std::size_t allocationCost = 16;
-constexpr std::size_t sharedCountCost = 64;
 
 // Values by serial number: open addressing over a power of two slots, at
 // most half full. Serial numbers start at 1, so 0 marks an empty slot; a
@@ -127,24 +206,101 @@ void fillValues(tensionValues& r, const tension& t) { r.strength = t.strength; }
 
 // A block shared by snapshots, its bytes counted while it lives.
 template <typename T>
-std::shared_ptr<const T> countedBlock(T* block, std::size_t bytes,
-                                      const byteCounter& counter) {
-    *counter += bytes;
-    return std::shared_ptr<const T>(block, [counter, bytes](const T* b) {
-        *counter -= bytes;
+std::shared_ptr<const T> countedBlock(T* block, std::size_t bytes, const std::shared_ptr<blockStore>& store) {
+    store->bytes += bytes;
+    return std::shared_ptr<const T>(block, [store, bytes](const T* b) {
+        store->bytes -= bytes;
         delete b;
     });
 }
 
+blockStore& storeOf(editHistory& h) {
+    if (!h.blocks) h.blocks = std::make_shared<blockStore>();
+    return *h.blocks;
+}
+
+std::size_t keptBytesOf(const editHistory& h) { return h.blocks ? h.blocks->keptBytes.load() : 0; }
+
+// Keeps no more freed memory than one snapshot may need, nor more than
+// leaves the history within its bound. Called wherever blocks may have
+// been freed.
+void trimKept(editHistory& h) {
+    if (!h.blocks) return;
+    const std::size_t live = h.bytes() - keptBytesOf(h);
+    h.blocks->keepNoMoreThan(live < h.byteLimit ? std::min(h.blocks->keepAtMost, h.byteLimit - live) : 0);
+}
+
 template <typename T>
-bool sameRecords(const std::vector<T>& stored, const T* fresh, std::size_t n) {
+bool sameRecords(const blockVector<T>& stored, const T* fresh, std::size_t n) {
     return stored.size() == n && std::memcmp(stored.data(), fresh, n * sizeof(T)) == 0;
 }
+
+// A second thread kept for reading snapshots: waking it costs far less than
+// starting a thread for each snapshot. It starts with the first snapshot
+// worth two threads and sleeps between snapshots, which are at least a
+// frame apart. A busy machine may wake it late: the caller then does the
+// whole job alone and does not wait for it.
+class readerThread {
+public:
+    readerThread() = default;
+    readerThread(const readerThread&) = delete;
+    readerThread& operator=(const readerThread&) = delete;
+    ~readerThread() {
+        if (!thread.joinable()) return;
+        stopping.store(true, std::memory_order_release);
+        generation.fetch_add(1, std::memory_order_acq_rel);
+        generation.notify_one();
+        thread.join();
+    }
+
+    // Runs job(0) on this thread and, if it wakes in time, job(1) on the
+    // second one at once; returns when every job begun has finished. The
+    // job must let either thread take whatever work the other has not.
+    template <typename Job>
+    void run(Job& job) {
+        if (!thread.joinable()) thread = std::thread([this] { loop(); });
+        work = [](void* context, int index) { (*static_cast<Job*>(context))(index); };
+        workContext = &job;
+        const unsigned posted = generation.load(std::memory_order_relaxed) + 1;
+        open.store(posted, std::memory_order_release);
+        generation.store(posted, std::memory_order_release);
+        generation.notify_one();
+        job(0);
+        unsigned expected = posted;
+        if (open.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) return;  // it never joined
+        spinUntil([&] { return finished.load(std::memory_order_acquire) == posted; });
+    }
+
+private:
+    void loop() {
+        unsigned seen = 0;
+        for (;;) {
+            generation.wait(seen, std::memory_order_acquire);
+            seen = generation.load(std::memory_order_acquire);
+            if (stopping.load(std::memory_order_acquire)) return;
+            // Joins the job only if the caller has not finished it already.
+            unsigned expected = seen;
+            if (!open.compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) continue;
+            work(workContext, 1);
+            finished.store(seen, std::memory_order_release);
+        }
+    }
+
+    std::thread thread;
+    std::atomic<unsigned> generation{0};  // the job posted last
+    std::atomic<unsigned> open{0};        // that job while nobody has claimed the second part
+    std::atomic<unsigned> finished{0};    // the job the second thread finished last
+    std::atomic<bool> stopping{false};
+    void (*work)(void*, int) = nullptr;
+    void* workContext = nullptr;
+};
 
 // Reads one list of entities into chunks. Each chunk's identity and values
 // are compared with those of the previous snapshot's chunk that begins with
 // the same entity, and shared where they are the same; only what differs is
-// stored anew. A reader is kept from one snapshot to the next, so its
+// stored anew. A long list is cut into pieces, which two threads read at
+// once; the cuts fall where chunks of the previous snapshot begin, so that
+// they split none. A reader is kept from one snapshot to the next, so its
 // scratch memory is not allocated (and faulted in) again each time.
 template <typename Fixed, typename Values, typename E>
 class listReader {
@@ -167,74 +323,132 @@ public:
         madeThen = madeSoFar(static_cast<const E*>(nullptr));
     }
 
-    // valuesCurrent: no change since the last read can have altered a field
-    // of an entity that was there then.
-    void read(records& out, const records& previous, const std::vector<E*>& entities, bool valuesCurrent,
-              const byteCounter& counter) {
-        prepare(previous);
-        const bool addressesHold = madeThen == madeSoFar(static_cast<const E*>(nullptr));
-        const std::size_t n = entities.size();
-        out.count = n;
-        out.chunks.clear();
-        out.chunks.reserve(std::min(previous.chunks.size() + 2, n / chunkMinimum + 1));
-        std::size_t next = 0;  // the previous chunk expected to come next
-        for (std::size_t first = 0; first < n;) {
-            if (addressesHold && next < previous.chunks.size() && sameEntities(entities, first, next)) {
-                out.chunks.push_back(sameIdentity(previous.chunks[next], entities, first, valuesCurrent, counter));
-                first += previous.chunks[next].size();
-                ++next;
-                continue;
-            }
-            const std::size_t m = readRun(entities, first);
-            std::size_t found = previous.chunks.size();
-            out.chunks.push_back(makeChunk(previous, entities, first, m, found, counter));
-            if (found < previous.chunks.size()) next = found + 1;
-            first += m;
-        }
-        remember(entities, out);
-    }
-
-private:
-    void prepare(const records& previous) {
+    // Sets up a read of `entities` in `pieces` pieces. valuesCurrent: no
+    // change since the last read can have altered a field of an entity that
+    // was there then.
+    void begin(const records& previousRecords, const std::vector<E*>& entityList, bool valuesAreCurrent,
+               const std::shared_ptr<blockStore>& blockMemory, std::size_t pieces) {
+        previous = &previousRecords;
+        entities = &entityList;
+        valuesCurrent = valuesAreCurrent;
+        store = &blockMemory;
+        addressesHold = madeThen == madeSoFar(static_cast<const E*>(nullptr));
         starts.clear();
         std::size_t at = 0;
-        for (const chunk& c : previous.chunks) {
+        for (const chunk& c : previous->chunks) {
             starts.push_back(at);
             at += c.size();
         }
         indexed = false;
-        previousIndexed = &previous;
+        const std::size_t n = entities->size();
+        const std::size_t none = previous->chunks.size();
+        cuts.assign(1, 0);
+        firstChunks.assign(1, 0);
+        for (std::size_t k = 1; k < pieces; ++k) {
+            const auto [place, c] = cutNear(k * n / pieces);
+            cuts.push_back(std::max(cuts.back(), place));
+            firstChunks.push_back(place == cuts.back() ? c : none);
+        }
+        cuts.push_back(n);
+        if (pieceChunks.size() < pieces) pieceChunks.resize(pieces);
+    }
+
+    std::size_t pieces() const { return cuts.size() - 1; }
+
+    // Reads one piece on one of the two threads (0 or 1); the threads read
+    // different pieces at once.
+    void readPiece(std::size_t piece, int thread) {
+        std::vector<chunk>& out = pieceChunks[piece];
+        scratch& p = scratches[thread];
+        out.clear();
+        const std::size_t from = cuts[piece];
+        const std::size_t to = cuts[piece + 1];
+        std::size_t next = firstChunks[piece];  // the previous chunk expected to come next
+        for (std::size_t first = from; first < to;) {
+            if (addressesHold && next < previous->chunks.size() && sameEntities(first, to, next)) {
+                out.push_back(sameIdentity(p, previous->chunks[next], first));
+                first += previous->chunks[next].size();
+                ++next;
+                continue;
+            }
+            const std::size_t m = readRun(p, first, to);
+            std::size_t found = previous->chunks.size();
+            out.push_back(makeChunk(p, first, m, found));
+            if (found < previous->chunks.size()) next = found + 1;
+            first += m;
+        }
+    }
+
+    // Joins the pieces into `out`.
+    void finish(records& out) {
+        out.count = entities->size();
+        out.chunks.clear();
+        std::size_t total = 0;
+        for (std::size_t k = 0; k < pieces(); ++k) total += pieceChunks[k].size();
+        out.chunks.reserve(total);
+        for (std::size_t k = 0; k < pieces(); ++k) {
+            std::move(pieceChunks[k].begin(), pieceChunks[k].end(), std::back_inserter(out.chunks));
+            pieceChunks[k].clear();
+        }
+        remember(*entities, out);
+    }
+
+private:
+    // The scratch of one thread.
+    struct scratch {
+        std::uint64_t serials[chunkMaximum];
+        Values values[chunkMaximum];
+    };
+
+    // A place near `target` to cut the list between two pieces, and the
+    // previous chunk that begins there (none if unknown): where the previous
+    // chunk at or after `target` began, if the entity that began it is still
+    // at that place, or as many places on as the list has grown (entities
+    // added or removed before it); else after the first entity from there on
+    // after which a chunk may end. Either way the next snapshot finds the
+    // same place again, and no chunk of the previous snapshot is cut in two.
+    std::pair<std::size_t, std::size_t> cutNear(std::size_t target) const {
+        const std::vector<E*>& list = *entities;
+        const auto c = std::lower_bound(starts.begin(), starts.end(), target);
+        if (addressesHold && c != starts.end() && *c < addresses.size()) {
+            const std::size_t was = *c;
+            const std::size_t moved = was + list.size() - addresses.size();  // wraps round if the list shrank past it
+            for (std::size_t place : {was, moved})
+                if (place < list.size() && list[place] == addresses[was])
+                    return {place, static_cast<std::size_t>(c - starts.begin())};
+        }
+        for (std::size_t i = target; i < list.size() && i < target + chunkMaximum; ++i)
+            if (cutsChunkAfter(list[i]->serial)) return {i + 1, previous->chunks.size()};
+        return {target, previous->chunks.size()};
     }
 
     // Whether the entities from `first` on are, address for address, those
-    // of the previous snapshot's chunk c.
-    bool sameEntities(const std::vector<E*>& entities, std::size_t first, std::size_t c) const {
-        const std::size_t m = previousIndexed->chunks[c].size();
+    // of the previous snapshot's chunk c, within the piece that ends at `to`.
+    bool sameEntities(std::size_t first, std::size_t to, std::size_t c) const {
+        const std::size_t m = previous->chunks[c].size();
         const std::size_t from = starts[c];
-        if (first + m > entities.size() || from + m > addresses.size()) return false;
-        return std::equal(entities.begin() + first, entities.begin() + first + m, addresses.begin() + from);
+        if (first + m > to || from + m > addresses.size()) return false;
+        return std::equal(entities->begin() + first, entities->begin() + first + m, addresses.begin() + from);
     }
 
-    chunk sameIdentity(const chunk& old, const std::vector<E*>& entities, std::size_t first, bool valuesCurrent,
-                       const byteCounter& counter) {
+    chunk sameIdentity(scratch& p, const chunk& old, std::size_t first) {
         if (valuesCurrent) return old;
         const std::size_t m = old.size();
-        for (std::size_t i = 0; i < m; ++i) fillValues(values[i], *entities[first + i]);
+        for (std::size_t i = 0; i < m; ++i) fillValues(p.values[i], *(*entities)[first + i]);
         chunk c;
         c.identity = old.identity;
-        c.values = sharedOrNewValues(&old, m, counter);
+        c.values = sharedOrNewValues(p, &old, m);
         return c;
     }
 
     // Reads serial numbers and values from `first` up to the end of its
-    // chunk; returns how many.
-    std::size_t readRun(const std::vector<E*>& entities, std::size_t first) {
-        const std::size_t n = entities.size();
+    // chunk, or of the piece; returns how many.
+    std::size_t readRun(scratch& p, std::size_t first, std::size_t to) {
         std::size_t m = 0;
-        while (first + m < n && m < chunkMaximum) {
-            const E& e = *entities[first + m];
-            serials[m] = e.serial;
-            fillValues(values[m], e);
+        while (first + m < to && m < chunkMaximum) {
+            const E& e = *(*entities)[first + m];
+            p.serials[m] = e.serial;
+            fillValues(p.values[m], e);
             ++m;
             if (m >= chunkMinimum && cutsChunkAfter(e.serial)) break;
         }
@@ -243,69 +457,84 @@ private:
 
     // A chunk of the run just read, sharing what it can with the previous
     // chunk that begins with the same entity (whose place goes to found).
-    chunk makeChunk(const records& previous, const std::vector<E*>& entities, std::size_t first, std::size_t m,
-                    std::size_t& found, const byteCounter& counter) {
-        if (!indexed) {
-            chunksOfPrevious.reset(previous.chunks.size());
-            for (std::size_t c = 0; c < previous.chunks.size(); ++c)
-                chunksOfPrevious.add(previous.chunks[c].identity->serials.front(), c + 1);
-            indexed = true;
-        }
-        const std::size_t place = chunksOfPrevious.find(serials[0]);
-        const chunk* old = place ? &previous.chunks[place - 1] : nullptr;
+    chunk makeChunk(scratch& p, std::size_t first, std::size_t m, std::size_t& found) {
+        const std::size_t place = previousChunkBeginningWith(p.serials[0]);
+        const chunk* old = place ? &previous->chunks[place - 1] : nullptr;
         if (old) found = place - 1;
         chunk c;
-        if (old && sameRecords(old->identity->serials, serials, m))
+        if (old && sameRecords(old->identity->serials, p.serials, m))
             c.identity = old->identity;
         else
-            c.identity = newIdentity(entities, first, m, counter);
-        c.values = sharedOrNewValues(old, m, counter);
+            c.identity = newIdentity(p, first, m);
+        c.values = sharedOrNewValues(p, old, m);
         return c;
     }
 
-    std::shared_ptr<const std::vector<Values>> sharedOrNewValues(const chunk* old, std::size_t m,
-                                                                  const byteCounter& counter) {
-        if (old && sameRecords(*old->values, values, m)) return old->values;
-        return countedBlock(new std::vector<Values>(values, values + m),
-                            sizeof(std::vector<Values>) + m * sizeof(Values) + 2 * allocationCost + sharedCountCost,
-                            counter);
+    // The place + 1 of the previous chunk that begins with this entity, 0
+    // if none. The table is built the first time a run must be looked up.
+    std::size_t previousChunkBeginningWith(std::uint64_t serial) {
+        std::lock_guard<std::mutex> lock(indexing);
+        if (!indexed) {
+            chunksOfPrevious.reset(previous->chunks.size());
+            for (std::size_t c = 0; c < previous->chunks.size(); ++c)
+                chunksOfPrevious.add(previous->chunks[c].identity->serials.front(), c + 1);
+            indexed = true;
+        }
+        return chunksOfPrevious.find(serial);
     }
 
-    std::shared_ptr<const identityBlock<Fixed>> newIdentity(const std::vector<E*>& entities, std::size_t first,
-                                                            std::size_t m, const byteCounter& counter) {
-        auto* block = new identityBlock<Fixed>;
-        block->serials.assign(serials, serials + m);
+    std::shared_ptr<const blockVector<Values>> sharedOrNewValues(const scratch& p, const chunk* old, std::size_t m) {
+        if (old && sameRecords(*old->values, p.values, m)) return old->values;
+        return countedBlock(new blockVector<Values>(p.values, p.values + m, blockAllocator<Values>(**store)),
+                            sizeof(blockVector<Values>) + m * sizeof(Values) + 2 * allocationCost + sharedCountCost,
+                            *store);
+    }
+
+    std::shared_ptr<const identityBlock<Fixed>> newIdentity(const scratch& p, std::size_t first, std::size_t m) {
+        auto* block = new identityBlock<Fixed>(**store);
+        block->serials.assign(p.serials, p.serials + m);
         block->fixed.resize(m);
-        for (std::size_t i = 0; i < m; ++i) fillFixed(block->fixed[i], *entities[first + i]);
+        for (std::size_t i = 0; i < m; ++i) fillFixed(block->fixed[i], *(*entities)[first + i]);
         return countedBlock<identityBlock<Fixed>>(
             block, sizeof(*block) + m * (sizeof(std::uint64_t) + sizeof(Fixed)) + 3 * allocationCost + sharedCountCost,
-            counter);
+            *store);
     }
 
+    // The read in progress.
+    const records* previous = nullptr;
+    const std::vector<E*>* entities = nullptr;
+    bool valuesCurrent = false;
+    bool addressesHold = false;
+    const std::shared_ptr<blockStore>* store = nullptr;
+    std::vector<std::size_t> cuts;         // where each piece begins, and the end
+    std::vector<std::size_t> firstChunks;  // the previous chunk expected at the start of each piece
+    std::vector<std::size_t> starts;       // where each previous chunk begins in the list
+
     // The previous chunks by the serial number of their first entity (place
-    // + 1, so that 0 is none), built only when a run must be looked up.
+    // + 1, so that 0 is none).
+    std::mutex indexing;
     serialTable<std::size_t> chunksOfPrevious;
     bool indexed = false;
-    const records* previousIndexed = nullptr;
-    std::vector<std::size_t> starts;  // where each previous chunk begins in the list
-    std::uint64_t serials[chunkMaximum];
-    Values values[chunkMaximum];
+
+    std::vector<std::vector<chunk>> pieceChunks;
+    scratch scratches[2];
 };
 
 }  // namespace
 
-// One reader a list, so the tensions can be read on a second thread while
-// the rest is read on this one.
+// One reader a list, and the second thread.
 struct snapshotReaders {
     listReader<ballFixed, ballValues, ball> balls;
     listReader<linkFixed, linkValues, link> links;
     listReader<tensionFixed, tensionValues, tension> tensions;
     listReader<linkFixed, linkValues, link> virtualLinks;
+    readerThread second;
 };
 
 namespace {
 
-void restoreLinks(editorState& e, std::vector<link*>& links, const linkRecords& records, const serialTable<ball*>& balls) {
+void restoreLinks(editorState& e, std::vector<link*>& links, const linkRecords& records,
+                  const serialTable<ball*>& balls) {
     links.reserve(records.size());
     records.forEach([&](std::uint64_t serial, const linkFixed& f, const linkValues& v) {
         ball* a = balls.find(f.ballA);
@@ -353,8 +582,8 @@ bool structureReusable(const editorState& e) {
 
 // The most a snapshot of the figure as it is now adds to the history.
 std::size_t snapshotBytesOf(const editorState& e) {
-    return sizeof(historyStep) + figureSnapshot::bytesFor(e.allBalls.size(), e.allLinks.size(),
-                                                          e.allTensions.size(), e.virtualLinks.size());
+    return sizeof(historyStep) +
+           figureSnapshot::bytesFor(e.allBalls.size(), e.allLinks.size(), e.allTensions.size(), e.virtualLinks.size());
 }
 
 // What a change may touch besides balls.
@@ -379,8 +608,10 @@ void recordChange(editorState& e, unsigned touched) {
     const bool partOfRun = e.mode == -1 && h.playOpen;
     if (!partOfRun) h.playOpen = false;
     if (!partOfRun && !h.hasPending) {
+        const std::size_t most = snapshotBytesOf(e);
+        storeOf(h).keepAtMost = most;
         // Redo steps are dropped first: the change is about to make them void.
-        if (h.makeRoom(snapshotBytesOf(e), true)) {
+        if (h.makeRoom(most, true)) {
             h.pending.mode = e.mode;
             e.captureFigure(h.pending.figure);
             h.hasPending = true;
@@ -404,7 +635,9 @@ bool travel(editorState& e, std::deque<historyStep>& from, std::deque<historySte
     now.play = step.play;
     now.changesFileName = step.changesFileName;
     now.mode = e.mode;
-    const bool kept = h.makeRoom(snapshotBytesOf(e), false);
+    const std::size_t most = snapshotBytesOf(e);
+    storeOf(h).keepAtMost = most;
+    const bool kept = h.makeRoom(most, false);
     if (kept) e.captureFigure(now.figure);
 
     e.restoreFigure(step.figure);
@@ -427,7 +660,7 @@ std::size_t figureSnapshot::bytesFor(std::size_t balls, std::size_t links, std::
     // count, the identity with two allocations of records and the values
     // with one.
     constexpr std::size_t perChunk = sizeof(ballRecords::chunk) + 2 * sharedCountCost + 5 * allocationCost +
-                                     sizeof(identityBlock<ballFixed>) + sizeof(std::vector<ballValues>);
+                                     sizeof(identityBlock<ballFixed>) + sizeof(blockVector<ballValues>);
     auto bytesOf = [&](std::size_t n, std::size_t recordBytes) { return n * recordBytes + chunksOf(n) * perChunk; };
     constexpr std::size_t serialBytes = sizeof(std::uint64_t);
     return bytesOf(balls, serialBytes + sizeof(ballFixed) + sizeof(ballValues)) +
@@ -437,7 +670,7 @@ std::size_t figureSnapshot::bytesFor(std::size_t balls, std::size_t links, std::
 }
 
 std::size_t editHistory::bytes() const {
-    std::size_t total = *chunkBytes + last.listBytes();
+    std::size_t total = (blocks ? blocks->bytes.load() : 0) + keptBytesOf(*this) + last.listBytes();
     if (hasPending) total += sizeof(historyStep) + pending.figure.listBytes();
     for (const historyStep& s : undoSteps) total += sizeof(historyStep) + s.figure.listBytes();
     for (const historyStep& s : redoSteps) total += sizeof(historyStep) + s.figure.listBytes();
@@ -445,9 +678,11 @@ std::size_t editHistory::bytes() const {
 }
 
 bool editHistory::makeRoom(std::size_t extraBytes, bool redoFirst) {
+    // The memory kept from freed blocks is left out: the new step reuses it,
+    // and what it does not is freed after it.
     auto fits = [&] {
         const std::size_t steps = undoSteps.size() + redoSteps.size() + (hasPending ? 1 : 0);
-        return bytes() + extraBytes <= byteLimit && steps + 1 <= stepLimit;
+        return bytes() - keptBytesOf(*this) + extraBytes <= byteLimit && steps + 1 <= stepLimit;
     };
     std::deque<historyStep>& first = redoFirst ? redoSteps : undoSteps;
     std::deque<historyStep>& second = redoFirst ? undoSteps : redoSteps;
@@ -473,7 +708,9 @@ void editHistory::commitPending() {
     undoSteps.push_back(std::move(pending));
     pending = historyStep{};
     hasPending = false;
-    while (undoSteps.size() > 1 && (undoSteps.size() > stepLimit || bytes() > byteLimit)) undoSteps.pop_front();
+    while (undoSteps.size() > 1 && (undoSteps.size() > stepLimit || bytes() - keptBytesOf(*this) > byteLimit))
+        undoSteps.pop_front();
+    trimKept(*this);
 }
 
 void editHistory::clear() {
@@ -485,6 +722,7 @@ void editHistory::clear() {
     playOpen = false;
     last = figureSnapshot{};
     structureCurrent = false;
+    if (blocks) blocks->keepNoMoreThan(0);
 }
 
 // Placing, linking, deleting, the kind of a ball or a link, the file
@@ -533,6 +771,7 @@ void editorState::dropUnchangedStep() {
     if (!(now == h.pending.figure)) return;
     h.pending = historyStep{};
     h.hasPending = false;
+    trimKept(h);
 }
 
 void editorState::notePlay() {
@@ -576,37 +815,71 @@ bool editorState::redo() { return travel(*this, history.redoSteps, history.undoS
 void editorState::captureFigure(figureSnapshot& s) {
     editHistory& h = history;
     figureSnapshot& last = h.last;
-    const byteCounter& counter = h.chunkBytes;
+    storeOf(h);
+    const std::shared_ptr<blockStore>& counter = h.blocks;
     if (!h.readers) h.readers = std::make_shared<snapshotReaders>();
     snapshotReaders& read = *h.readers;
-    if (structureReusable(*this)) {
-        read.balls.read(s.balls, last.balls, allBalls, false, counter);
+    // Balls are read every time; links, tensions and virtual links only
+    // when a change may have touched them.
+    const bool structure = !structureReusable(*this);
+    const std::size_t toRead =
+        allBalls.size() + (structure ? allLinks.size() + allTensions.size() + virtualLinks.size() : 0);
+    // Long lists are cut into pieces, which two threads take in turn; a
+    // small figure is not worth waking the second thread.
+    const bool twoThreads = toRead >= entitiesWorthAThread;
+    auto piecesOf = [&](std::size_t n) {
+        return twoThreads ? std::clamp<std::size_t>(n / entitiesAPiece, 1, maxPieces) : 1;
+    };
+    read.balls.begin(last.balls, allBalls, false, counter, piecesOf(allBalls.size()));
+    if (structure) {
+        read.links.begin(last.links, allLinks, h.linkValuesCurrent, counter, piecesOf(allLinks.size()));
+        read.tensions.begin(last.tensions, allTensions, h.tensionValuesCurrent, counter, piecesOf(allTensions.size()));
+        read.virtualLinks.begin(last.virtualLinks, virtualLinks, h.linkValuesCurrent, counter,
+                                piecesOf(virtualLinks.size()));
+    }
+    // The pieces of every list to read, numbered in one run.
+    const std::size_t ballPieces = read.balls.pieces();
+    const std::size_t linkPieces = structure ? read.links.pieces() : 0;
+    const std::size_t tensionPieces = structure ? read.tensions.pieces() : 0;
+    const std::size_t virtualPieces = structure ? read.virtualLinks.pieces() : 0;
+    const std::size_t allPieces = ballPieces + linkPieces + tensionPieces + virtualPieces;
+    std::atomic<std::size_t> nextPiece{0};
+    auto readPieces = [&](int thread) {
+        for (std::size_t k; (k = nextPiece.fetch_add(1, std::memory_order_relaxed)) < allPieces;) {
+            if (k < ballPieces) {
+                read.balls.readPiece(k, thread);
+                continue;
+            }
+            k -= ballPieces;
+            if (k < linkPieces) {
+                read.links.readPiece(k, thread);
+                continue;
+            }
+            k -= linkPieces;
+            if (k < tensionPieces)
+                read.tensions.readPiece(k, thread);
+            else
+                read.virtualLinks.readPiece(k - tensionPieces, thread);
+        }
+    };
+    if (twoThreads)
+        read.second.run(readPieces);
+    else
+        readPieces(0);
+    read.balls.finish(s.balls);
+    if (structure) {
+        read.links.finish(s.links);
+        read.tensions.finish(s.tensions);
+        read.virtualLinks.finish(s.virtualLinks);
+        h.structureCurrent = h.linkValuesCurrent = h.tensionValuesCurrent = true;
+    } else {
         s.links = last.links;
         s.tensions = last.tensions;
         s.virtualLinks = last.virtualLinks;
-    } else {
-        // Two threads share the reading: the tensions, the longest list, on
-        // a second one, with the links when the tensions' values need not be
-        // read; a small figure is not worth a thread.
-        const bool linksWithTensions = h.tensionValuesCurrent;
-        auto readLinks = [&] { read.links.read(s.links, last.links, allLinks, h.linkValuesCurrent, counter); };
-        auto readTensionsAndMaybeLinks = [&] {
-            read.tensions.read(s.tensions, last.tensions, allTensions, h.tensionValuesCurrent, counter);
-            if (linksWithTensions) readLinks();
-        };
-        std::thread secondReader;
-        if (allTensions.size() >= tensionsWorthAThread)
-            secondReader = std::thread(readTensionsAndMaybeLinks);
-        else
-            readTensionsAndMaybeLinks();
-        read.balls.read(s.balls, last.balls, allBalls, false, counter);
-        read.virtualLinks.read(s.virtualLinks, last.virtualLinks, virtualLinks, h.linkValuesCurrent, counter);
-        if (!linksWithTensions) readLinks();
-        if (secondReader.joinable()) secondReader.join();
-        h.structureCurrent = h.linkValuesCurrent = h.tensionValuesCurrent = true;
     }
     s.fileName = currentFileName;
     last = s;
+    trimKept(h);
 }
 
 void editorState::restoreFigure(const figureSnapshot& s) {
@@ -648,6 +921,7 @@ void editorState::restoreFigure(const figureSnapshot& s) {
     // snapshot, which the next snapshot therefore shares whole.
     editHistory& h = history;
     h.last = s;
+    trimKept(h);
     h.structureCurrent = h.linkValuesCurrent = h.tensionValuesCurrent = true;
     if (!h.readers) h.readers = std::make_shared<snapshotReaders>();
     h.readers->balls.remember(allBalls, s.balls);

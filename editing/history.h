@@ -66,11 +66,39 @@ static_assert(sizeof(ballFixed) == 4 * 4 && sizeof(ballValues) == 14 * 8 + 4 * 4
 static_assert(sizeof(linkFixed) == 2 * 8 + 4 * 4 && sizeof(linkValues) == 2 * 8 + 2 * 4, "link records have padding");
 static_assert(sizeof(tensionFixed) == 4 * 8 && sizeof(tensionValues) == 8, "tension records have padding");
 
+// Where the records of the history live (editing/history.cpp): it counts
+// the bytes of every block alive and keeps the memory of freed blocks for
+// the next snapshot's new blocks, so that they reuse memory already in place
+// instead of fresh pages.
+class blockStore;
+void* takeBlockMemory(blockStore& store, std::size_t bytes);
+void giveBlockMemory(blockStore& store, void* memory, std::size_t bytes);
+
+template <typename T>
+struct blockAllocator {
+    using value_type = T;
+    blockStore* store;
+    explicit blockAllocator(blockStore& s) : store(&s) {}
+    template <typename U>
+    blockAllocator(const blockAllocator<U>& other) : store(other.store) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(takeBlockMemory(*store, n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) { giveBlockMemory(*store, p, n * sizeof(T)); }
+    template <typename U>
+    bool operator==(const blockAllocator<U>& other) const {
+        return store == other.store;
+    }
+};
+
+template <typename T>
+using blockVector = std::vector<T, blockAllocator<T>>;
+
 // The serial numbers and fixed fields of a run of entities.
 template <typename Fixed>
 struct identityBlock {
-    std::vector<std::uint64_t> serials;
-    std::vector<Fixed> fixed;
+    explicit identityBlock(blockStore& store)
+        : serials(blockAllocator<std::uint64_t>(store)), fixed(blockAllocator<Fixed>(store)) {}
+    blockVector<std::uint64_t> serials;
+    blockVector<Fixed> fixed;
 };
 
 // A run of consecutive entities of a list. Its identity and its values are
@@ -80,7 +108,7 @@ struct identityBlock {
 template <typename Fixed, typename Values>
 struct recordChunk {
     std::shared_ptr<const identityBlock<Fixed>> identity;
-    std::shared_ptr<const std::vector<Values>> values;
+    std::shared_ptr<const blockVector<Values>> values;
 
     std::size_t size() const { return identity->serials.size(); }
     bool operator==(const recordChunk& other) const {
@@ -92,12 +120,12 @@ private:
                           const std::shared_ptr<const identityBlock<Fixed>>& b) {
         return a == b || (sameBytes(a->serials, b->serials) && sameBytes(a->fixed, b->fixed));
     }
-    static bool sameBlock(const std::shared_ptr<const std::vector<Values>>& a,
-                          const std::shared_ptr<const std::vector<Values>>& b) {
+    static bool sameBlock(const std::shared_ptr<const blockVector<Values>>& a,
+                          const std::shared_ptr<const blockVector<Values>>& b) {
         return a == b || sameBytes(*a, *b);
     }
     template <typename T>
-    static bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+    static bool sameBytes(const blockVector<T>& a, const blockVector<T>& b) {
         return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
     }
 };
@@ -160,11 +188,9 @@ struct figureSnapshot {
     bool operator==(const figureSnapshot& other) const = default;
 
     // What a snapshot of a figure of these sizes takes at most.
-    static std::size_t bytesFor(std::size_t balls, std::size_t links, std::size_t tensions,
-                                std::size_t virtualLinks);
+    static std::size_t bytesFor(std::size_t balls, std::size_t links, std::size_t tensions, std::size_t virtualLinks);
 };
 
-using byteCounter = std::shared_ptr<std::atomic<std::size_t>>;
 struct snapshotReaders;
 
 struct historyStep {
@@ -224,14 +250,14 @@ public:
     bool linkValuesCurrent = false;
     bool tensionValuesCurrent = false;
 
-    // Bytes of every block alive, shared by the blocks' deleters. Blocks are
+    // The memory of the blocks, shared by the blocks' deleters. Blocks are
     // made on two threads at once.
-    byteCounter chunkBytes = std::make_shared<std::atomic<std::size_t>>(0);
+    std::shared_ptr<blockStore> blocks;
     // The scratch memory of taking snapshots, kept between them.
     std::shared_ptr<snapshotReaders> readers;
 
-    // Bytes held by every step, the pending one included; a chunk that
-    // several steps share counts once.
+    // Bytes held by every step, the pending one included, and the memory
+    // kept for new blocks; a chunk that several steps share counts once.
     std::size_t bytes() const;
     // Drops steps farthest from the present, from the undo stack first (or
     // from the redo stack first), until the steps fit both limits with room

@@ -30,6 +30,15 @@ struct historyParts : ::testing::Test {
         return v;
     }
 
+    // A grid of linked balls with its tensions, ready to play.
+    static void addGrid(editorState& e, int rows, int columns) {
+        figures::gridSpec g;
+        g.rows = rows;
+        g.columns = columns;
+        figures::addGrid(e, g);
+        figures::finish(e);
+    }
+
     static int indexOf(const std::vector<ball*>& balls, const ball* b) {
         return static_cast<int>(std::find(balls.begin(), balls.end(), b) - balls.begin());
     }
@@ -103,6 +112,14 @@ TEST_F(historyParts, restoreGivesBackEveryFieldAndOrderWithoutRandomNumbers) {
     EXPECT_EQ(ed.bodies.size(), 301u);  // regrouped: the chain of even balls, and each odd ball alone
 }
 
+// A snapshot of the figure that shares nothing with an earlier one.
+figureSnapshot snapshotFromNothing(editorState& e) {
+    e.history.last = figureSnapshot{};
+    figureSnapshot fresh;
+    e.captureFigure(fresh);
+    return fresh;
+}
+
 // How many identity and value blocks of `now` are not in `before`.
 template <typename List>
 std::pair<int, int> blocksNotShared(const List& before, const List& now) {
@@ -143,11 +160,7 @@ TEST_F(historyParts, onlyTheBlocksAroundAChangeAreStoredAnew) {
         SCOPED_TRACE(c.name);
         headlessPlatform io2;
         editorState e{io2};
-        figures::gridSpec g;
-        g.rows = 50;
-        g.columns = 100;
-        figures::addGrid(e, g);
-        figures::finish(e);
+        addGrid(e, 50, 100);
         figureSnapshot before, after;
         e.captureFigure(before);
         c.change(e);
@@ -166,21 +179,14 @@ TEST_F(historyParts, onlyTheBlocksAroundAChangeAreStoredAnew) {
             EXPECT_LE(blocksNotShared(before.tensions, after.tensions).first, 2);
         }
         // What was shared is what a snapshot from nothing gives.
-        e.history.last = figureSnapshot{};
-        figureSnapshot fresh;
-        e.captureFigure(fresh);
-        EXPECT_TRUE(fresh == after);
+        EXPECT_TRUE(snapshotFromNothing(e) == after);
     }
 }
 
 // The snapshot after an undo shares every block with the step undone, on a
 // figure large enough to be read on two threads.
 TEST_F(historyParts, theSnapshotAfterARestoreSharesEverything) {
-    figures::gridSpec g;
-    g.rows = 60;
-    g.columns = 80;
-    figures::addGrid(ed, g);
-    figures::finish(ed);
+    addGrid(ed, 60, 80);
     ASSERT_GE(ed.allTensions.size(), 20000u);
     figureSnapshot before;
     ed.captureFigure(before);
@@ -192,6 +198,72 @@ TEST_F(historyParts, theSnapshotAfterARestoreSharesEverything) {
     EXPECT_EQ(blocksNotShared(before.links, after.links), std::make_pair(0, 0));
     EXPECT_EQ(blocksNotShared(before.tensions, after.tensions), std::make_pair(0, 0));
     ed.endFrameHistory();
+}
+
+// The serial numbers of a list of records, or of entities, in list order.
+template <typename Fixed, typename Values>
+std::vector<std::uint64_t> serialsOf(const recordList<Fixed, Values>& records) {
+    std::vector<std::uint64_t> serials;
+    records.forEach(
+        [&](std::uint64_t serial, const Fixed&, const Values&) { serials.push_back(serial); });
+    return serials;
+}
+template <typename E>
+std::vector<std::uint64_t> serialsOf(const std::vector<E*>& entities) {
+    std::vector<std::uint64_t> serials;
+    for (const E* e : entities) serials.push_back(e->serial);
+    return serials;
+}
+
+// A figure large enough that every list is cut into several pieces, read
+// on two threads: the pieces join in list order, and a change near the
+// start or near a cut between pieces stores anew only the chunks around it.
+TEST_F(historyParts, listsReadInPiecesShareAcrossTheCuts) {
+    addGrid(ed, 180, 200);
+    ASSERT_GE(ed.allBalls.size(), 2 * 16384u);  // balls in two pieces at least, the other lists in more
+    figureSnapshot before;
+    ed.noteChange();
+    ed.captureFigure(before);
+    ed.endFrameHistory();
+    struct {
+        const char* name;
+        std::function<void(editorState&)> change;
+    } cases[] = {
+        {"deleted near the start", [](editorState& e) { e.deleteBall(e.allBalls[5], 1); }},
+        {"deleted just before the middle",
+         [](editorState& e) { e.deleteBall(e.allBalls[e.allBalls.size() / 2 - 1], 1); }},
+        {"placed in the middle",
+         [](editorState& e) {
+             ball* b = e.newBall();
+             e.allBalls.insert(
+                 e.allBalls.begin() + static_cast<std::ptrdiff_t>(e.allBalls.size() / 2), b);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change(ed);
+        ed.activateBodies();
+        ed.collectGarbage();
+        ed.noteChange();
+        figureSnapshot after;
+        ed.captureFigure(after);
+        ed.endFrameHistory();
+        EXPECT_EQ(serialsOf(after.balls), serialsOf(ed.allBalls));
+        EXPECT_EQ(serialsOf(after.links), serialsOf(ed.allLinks));
+        EXPECT_EQ(serialsOf(after.tensions), serialsOf(ed.allTensions));
+        const auto balls = blocksNotShared(before.balls, after.balls);
+        EXPECT_LE(balls.first, 2);
+        EXPECT_LE(balls.second, 2);
+        // A ball's links sit in the list near its own place and near that
+        // of the ball above it in the grid; its tensions also near that of
+        // the ball below.
+        EXPECT_LE(blocksNotShared(before.links, after.links).first, 2);
+        EXPECT_LE(blocksNotShared(before.tensions, after.tensions).first, 3);
+        // The same records, in the same order, as a snapshot from nothing,
+        // which the next snapshot then shares.
+        before = snapshotFromNothing(ed);
+        EXPECT_TRUE(before == after);
+    }
 }
 
 // Entities made after a snapshot may take the addresses of entities freed
@@ -216,10 +288,7 @@ TEST_F(historyParts, anAddressTakenByANewEntityIsNotMistakenForTheOldOne) {
     ed.noteChange();
     figureSnapshot shared;
     ed.captureFigure(shared);
-    ed.history.last = figureSnapshot{};
-    figureSnapshot fresh;
-    ed.captureFigure(fresh);
-    EXPECT_TRUE(shared.tensions == fresh.tensions);
+    EXPECT_TRUE(shared.tensions == snapshotFromNothing(ed).tensions);
     EXPECT_FALSE(shared.tensions == before.tensions);
 }
 
