@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "platform/sdl/fileDialog.h"
 #include "platform/sdl/maskedImage.h"
@@ -72,12 +73,37 @@ void sdlPlatform::shutDown() {
 
 // ---- Window ---------------------------------------------------------------
 
-bool sdlPlatform::openWindow(int w, int h) {
-    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        openError = SDL_GetError();
+namespace {
+
+// Video through a driver that shows a window. Left to itself, SDL falls back
+// to its offscreen driver when the display cannot be reached, and the editor
+// would run on with no window at all, its figure out of reach. A display
+// that is starting or busy may refuse a first connection, so each driver is
+// tried a few times. SDL_VIDEODRIVER, when set, is the user's choice.
+bool startVideo(std::string& error) {
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
+        std::vector<const char*> drivers = {"x11"};
+        if (std::getenv("WAYLAND_DISPLAY") != nullptr) drivers.push_back("wayland");
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (attempt > 0) SDL_Delay(200);
+            for (const char* driver : drivers) {
+                SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+                if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+                if (driver == drivers.front()) error = SDL_GetError();
+            }
+        }
         return false;
     }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    error = SDL_GetError();
+    return false;
+}
+
+}  // namespace
+
+bool sdlPlatform::openWindow(int w, int h) {
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (!startVideo(openError)) return false;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

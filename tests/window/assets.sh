@@ -2,7 +2,8 @@
 # Start-up with assets missing, on copies of the built program: without an
 # image it stops with a message naming the file and a non-zero status;
 # without the font it starts and draws its texts in a fallback font; without
-# a display it stops with a message and a non-zero status.
+# a display, or with one it cannot reach, it stops with a message and a
+# non-zero status.
 source "$(dirname "$0")/windowTest.bash"
 underXvfb "$@"
 
@@ -13,12 +14,20 @@ copyProgram() {
     cp -r "$BUILD/images" "$WORK/app/"
 }
 
-# No display at all.
+# No display at all, or one that cannot be reached: a message and a
+# non-zero status, never an editor running on with no window.
 copyProgram
-status=0
-env -u DISPLAY SDL_VIDEODRIVER=x11 timeout 10 "$WORK/app/tumbla" 2> "$WORK/stderr" || status=$?
-[ "$status" -ne 0 ] && [ "$status" -ne 124 ] || fail "without a display the status is $status"
-grep -q "Cannot open the 1024 x 700 window" "$WORK/stderr" || fail "no message without a display: $(cat "$WORK/stderr")"
+for display in "" ":77"; do
+    status=0
+    if [ -z "$display" ]; then
+        env -u DISPLAY timeout 10 "$WORK/app/tumbla" 2> "$WORK/stderr" || status=$?
+    else
+        DISPLAY=$display timeout 10 "$WORK/app/tumbla" 2> "$WORK/stderr" || status=$?
+    fi
+    [ "$status" -ne 0 ] && [ "$status" -ne 124 ] || fail "with DISPLAY \"$display\" the status is $status"
+    grep -q "Cannot open the 1024 x 700 window" "$WORK/stderr" ||
+        fail "no message with DISPLAY \"$display\": $(cat "$WORK/stderr")"
+done
 
 # An image missing: the message names it and a message box waits for the user.
 copyProgram

@@ -44,6 +44,12 @@ startEditor() {
     editorPid=$!
 }
 
+# viewable WINDOW: whether the window is mapped (a window can be focused and
+# typed into only then).
+viewable() {
+    xwininfo -id "$1" 2> /dev/null | grep -q "IsViewable"
+}
+
 # waitForWindow: sets wid to the editor's 1024 x 700 window once it is mapped,
 # within 30 s (a first OpenGL context on a busy machine can take several
 # seconds). The window is in the tree a moment before it is mapped, and
@@ -52,7 +58,7 @@ waitForWindow() {
     wid=""
     for _ in $(seq 300); do
         wid=$(xwininfo -root -tree | awk '/"Tumbla Editor[^"]*": .* 1024x700\+/ { print $1; exit }')
-        if [ -n "$wid" ] && xwininfo -id "$wid" 2> /dev/null | grep -q "IsViewable"; then return 0; fi
+        if [ -n "$wid" ] && viewable "$wid"; then return 0; fi
         kill -0 "$editorPid" 2> /dev/null || fail "the editor ended before its window opened: $(cat "$WORK/stderr")"
         sleep 0.1
     done
@@ -146,7 +152,7 @@ waitForDialog() {
     dlg=""
     for _ in $(seq 200); do
         dlg=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) { print $1; exit }')
-        [ -n "$dlg" ] && return 0
+        if [ -n "$dlg" ] && viewable "$dlg"; then return 0; fi
         sleep 0.1
     done
     fail "no \"$1\" dialog within 20 s"
@@ -181,7 +187,7 @@ waitForMessageBox() {
     box=""
     for _ in $(seq 100); do
         box=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) && !/ 1024x700\+/ { print $1; exit }')
-        [ -n "$box" ] && return 0
+        if [ -n "$box" ] && viewable "$box"; then return 0; fi
         sleep 0.1
     done
     fail "$2"
