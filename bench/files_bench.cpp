@@ -9,22 +9,14 @@
 #include <string>
 
 #include "app/editorState.h"
-#include "platform/headless/headlessPlatform.h"
+#include "bench/benchWorld.h"
 #include "tests/support/figures.h"
-#include "tools/runner.h"
 
 using namespace tumbla;
 
 namespace {
 
-struct world {
-    headlessPlatform io;
-    editorState ed{io};
-    world() {
-        prepareHeadlessEditor(ed, io, 1);
-        io.recordCalls = false;
-    }
-};
+using world = benchWorld;
 
 // A 316 x 316 grid: about 100,000 balls, 200,000 links and 600,000 tensions.
 std::unique_ptr<world> largeFigure() {

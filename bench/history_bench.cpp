@@ -17,35 +17,33 @@
 #include <memory>
 
 #include "app/editorState.h"
+#include "bench/benchWorld.h"
 #include "editing/view.h"
-#include "platform/headless/headlessPlatform.h"
 #include "tests/support/figures.h"
-#include "tools/runner.h"
 
 using namespace tumbla;
 
 namespace {
 
-struct world {
-    headlessPlatform io;
-    editorState ed{io};
-    world() {
-        prepareHeadlessEditor(ed, io, 1);
-        io.recordCalls = false;
-        figures::gridSpec g;
-        g.rows = 250;
-        g.columns = 400;
-        g.spacing = 30;
-        figures::addGrid(ed, g);
-        for (int i = 0; i < 1000; ++i)
-            figures::addVirtualLink(ed, ed.allBalls[i * 97], ed.allBalls[(i * 89 + 5000) % 100000]);
-        figures::finish(ed);
-        ed.mode = 1;
-    }
-};
+using world = benchWorld;
+
+std::unique_ptr<world> makeBigFigure() {
+    auto w = std::make_unique<world>();
+    editorState& ed = w->ed;
+    figures::gridSpec g;
+    g.rows = 250;
+    g.columns = 400;
+    g.spacing = 30;
+    figures::addGrid(ed, g);
+    for (int i = 0; i < 1000; ++i)
+        figures::addVirtualLink(ed, ed.allBalls[i * 97], ed.allBalls[(i * 89 + 5000) % 100000]);
+    figures::finish(ed);
+    ed.mode = 1;
+    return w;
+}
 
 world& bigFigure() {
-    static auto w = std::make_unique<world>();
+    static auto w = makeBigFigure();
     return *w;
 }
 

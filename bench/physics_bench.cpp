@@ -16,24 +16,16 @@
 #include <vector>
 
 #include "app/editorState.h"
+#include "bench/benchWorld.h"
 #include "physics/atan2Wide.h"
 #include "physics/geometry.h"
-#include "platform/headless/headlessPlatform.h"
 #include "tests/support/figures.h"
-#include "tools/runner.h"
 
 using namespace tumbla;
 
 namespace {
 
-struct world {
-    headlessPlatform io;
-    editorState ed{io};
-    explicit world(int seed = 1) {
-        prepareHeadlessEditor(ed, io, seed);
-        io.recordCalls = false;
-    }
-};
+using world = benchWorld;
 
 std::unique_ptr<world> referenceFigure(int threads) {
     auto w = std::make_unique<world>();
