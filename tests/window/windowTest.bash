@@ -44,21 +44,28 @@ startEditor() {
     editorPid=$!
 }
 
-# viewable WINDOW: whether the window is mapped (a window can be focused and
-# typed into only then).
-viewable() {
-    xwininfo -id "$1" 2> /dev/null | grep -q "IsViewable"
+# mappedWindow CONDITION [TEXT]: prints the first window of the display's
+# tree whose line meets the awk CONDITION (in which t is TEXT) and that is
+# mapped; fails when there is none. A window is in the tree a moment before
+# it is mapped, and focusing or typing into it fails until then.
+mappedWindow() {
+    local id
+    for id in $(xwininfo -root -tree | awk -v t="${2:-}" "$1 { print \$1 }"); do
+        if xwininfo -id "$id" 2> /dev/null | grep -q "IsViewable"; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
 }
 
 # waitForWindow: sets wid to the editor's 1024 x 700 window once it is mapped,
 # within 30 s (a first OpenGL context on a busy machine can take several
-# seconds). The window is in the tree a moment before it is mapped, and
-# focusing it then fails.
+# seconds).
 waitForWindow() {
     wid=""
     for _ in $(seq 300); do
-        wid=$(xwininfo -root -tree | awk '/"Tumbla Editor[^"]*": .* 1024x700\+/ { print $1; exit }')
-        if [ -n "$wid" ] && viewable "$wid"; then return 0; fi
+        wid=$(mappedWindow '/"Tumbla Editor[^"]*": .* 1024x700\+/') && return 0
         kill -0 "$editorPid" 2> /dev/null || fail "the editor ended before its window opened: $(cat "$WORK/stderr")"
         sleep 0.1
     done
@@ -151,8 +158,7 @@ expectStartupGrid() {
 waitForDialog() {
     dlg=""
     for _ in $(seq 200); do
-        dlg=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) { print $1; exit }')
-        if [ -n "$dlg" ] && viewable "$dlg"; then return 0; fi
+        dlg=$(mappedWindow 'index($0, t)' "\"$1\": ") && return 0
         sleep 0.1
     done
     fail "no \"$1\" dialog within 20 s"
@@ -186,8 +192,7 @@ captionIs() {
 waitForMessageBox() {
     box=""
     for _ in $(seq 100); do
-        box=$(xwininfo -root -tree | awk -v t="\"$1\": " 'index($0, t) && !/ 1024x700\+/ { print $1; exit }')
-        if [ -n "$box" ] && viewable "$box"; then return 0; fi
+        box=$(mappedWindow 'index($0, t) && !/ 1024x700\+/' "\"$1\": ") && return 0
         sleep 0.1
     done
     fail "$2"
