@@ -175,6 +175,8 @@ struct relaxationSolver::state {
     bool listsMatch(const editorState& ed) const;
     void rebuild(const editorState& ed);
     void useLayout(int which);
+    // Enough constraints, and threads, for the work to be split.
+    bool shareable() const { return threads > 1 && tA.size() + lA.size() >= parallelThreshold; }
     void buildLayout(int which);
     void buildPart(part& p, std::vector<int>& armHead, std::vector<int>& armNext) const;
     bool refresh(part& p);
@@ -311,7 +313,7 @@ void relaxationSolver::state::useLayout(int which) {
 void relaxationSolver::state::buildLayout(int which) {
     const int n = static_cast<int>(flat.size());
     const std::size_t nt = tA.size(), nl = lA.size();
-    const int count = (which == 0 || nt + nl < parallelThreshold) ? 1 : threads;
+    const int count = (which == 0 || !shareable()) ? 1 : threads;
     std::vector<long> work(n, 1);
     for (std::size_t k = 0; k < nt; ++k) work[tA[k]] += 2, work[tJ[k]] += 2, work[tB[k]] += 2;
     for (std::size_t k = 0; k < nl; ++k) work[lA[k]] += 1, work[lB[k]] += 1;
@@ -588,7 +590,7 @@ void relaxationSolver::relax(editorState& ed, int passes, int drawMode, double d
     s->drawMode = drawMode;
     s->dt = dt;
     if (!s->listsMatch(ed)) s->rebuild(ed);
-    const bool canShare = s->threads > 1 && s->tA.size() + s->lA.size() >= parallelThreshold;
+    const bool canShare = s->shareable();
     const int which = canShare ? s->choice.pick() : 0;
     s->useLayout(which);
     for (int attempt = 0; attempt < 2; ++attempt) {
