@@ -308,10 +308,11 @@ bool sameAsLibrary() {
     const int n = static_cast<int>(xs.size());
     std::vector<double> out(n);
     atan2Scaled(ys.data(), 1, xs.data(), n, 57.29577951308232, out.data(), 1);
-    for (int k = 0; k < n; ++k)
-        if (!sameBits(atan2One(ys[k], xs[k]), std::atan2(ys[k], xs[k])) ||
-            !sameBits(out[k], std::atan2(ys[k], xs[k]) * 57.29577951308232))
+    for (int k = 0; k < n; ++k) {
+        const double library = std::atan2(ys[k], xs[k]);
+        if (!sameBits(atan2One(ys[k], xs[k]), library) || !sameBits(out[k], library * 57.29577951308232))
             return false;
+    }
     return true;
 }
 
